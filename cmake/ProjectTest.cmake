@@ -1,0 +1,31 @@
+# GoogleTest comes from Debian's source package and is built with whichever
+# compiler this tree uses, so the cross build gets a Windows gtest too.
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+set(TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+# A Windows program under Wine sees the Unix root as drive Z:.
+if(WIN32)
+  set(TEST_RESULTS_PATH "Z:${TEST_RESULTS_DIR}")
+else()
+  set(TEST_RESULTS_PATH "${TEST_RESULTS_DIR}")
+endif()
+
+# add_project_test(<name> SOURCES ... LIBS ... [GUI])
+# One ctest entry per test program; each writes its gtest XML report into
+# TEST_RESULTS_DIR so the runner can count individual cases.
+function(add_project_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "GTEST_OUTPUT=xml:${TEST_RESULTS_PATH}/${name}.xml"
+    TIMEOUT 300)
+  if(T_GUI)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL ON LABELS gui)
+  endif()
+endfunction()

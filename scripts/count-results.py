@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""Sums the gtest XML reports of both trees into one closing line.
+
+A test program that ran but left no report (a crash, a timeout) counts as one
+failure, so a dying program can never look like a green run."""
+import sys
+import xml.etree.ElementTree as ET
+from pathlib import Path
+
+passed = failed = skipped = 0
+for tree in sys.argv[1:]:
+    tree = Path(tree)
+    ran = (tree / "ran-tests.txt")
+    names = ran.read_text().split() if ran.exists() else []
+    # Tests ctest saw fail (a timeout, a non-zero exit) fail even when their report is clean.
+    last = tree / "Testing" / "Temporary" / "LastTestsFailed.log"
+    ctest_failed = {l.split(":", 1)[1] for l in last.read_text().split() if ":" in l} if last.exists() else set()
+    for name in names:
+        report = tree / "test-results" / f"{name}.xml"
+        if not report.exists():
+            print(f"{tree.name}/{name}: no report (crashed or timed out)")
+            failed += 1
+            continue
+        before = failed
+        for case in ET.parse(report).getroot().iter("testcase"):
+            if case.find("failure") is not None or case.find("error") is not None:
+                failed += 1
+                print(f"FAILED {tree.name}: {case.get('classname')}.{case.get('name')}")
+            elif case.get("result") == "skipped" or case.find("skipped") is not None:
+                skipped += 1
+            elif case.get("status") == "notrun":
+                skipped += 1
+            else:
+                passed += 1
+        if name in ctest_failed and failed == before:
+            print(f"{tree.name}/{name}: the program failed after its tests (exit code or timeout)")
+            failed += 1
+line = f"{passed} passed, {failed} failed"
+if skipped:
+    line += f", {skipped} skipped"
+print(line)
+sys.exit(1 if failed else 0)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# make test: install what is missing, build the trees, run every test, and close
+# with one line "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+fail() { echo "$1" >&2; echo "0 passed, 1 failed"; exit 1; }
+scripts/install-deps.sh || fail "installing the packages failed"
+
+# The shipped exes are 32-bit and always built. Their tests run under Wine where the
+# machine can run 32-bit Wine; elsewhere the same tests run as 64-bit programs.
+wintree=$(scripts/wine-arch.sh)
+trees="host win32"
+[ "$wintree" = win64 ] && trees="$trees win64"
+scripts/build.sh $trees > build.log 2>&1 || { tail -n 60 build.log; fail "build failed (build.log)"; }
+if [ "$wintree" = win64 ]; then
+  echo "note: this kernel runs no 32-bit programs; the Windows tests run as 64-bit builds"
+fi
+
+source scripts/display.sh
+start_display
+
+status=0
+for tree in host $wintree; do
+  dir=build/$tree
+  rm -rf "$dir/test-results" "$dir/Testing/Temporary/LastTestsFailed.log"
+  mkdir -p "$dir/test-results"
+  ctest --test-dir "$dir" -N | sed -n 's/^ *Test *#[0-9]*: //p' > "$dir/ran-tests.txt"
+  ctest --test-dir "$dir" --output-on-failure -j2 > "$dir/ctest.log" 2>&1 || status=1
+  sed -n '/tests passed\|tests failed\|The following tests FAILED/,$p' "$dir/ctest.log" | sed "s/^/[$tree] /"
+done
+stop_display
+python3 scripts/count-results.py build/host "build/$wintree" || status=1
+exit $status
