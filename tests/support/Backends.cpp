@@ -1,0 +1,130 @@
+#include "tests/support/Backends.h"
+
+#include <atomic>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+std::vector<BackendKind> AllBackends() {
+#ifdef _WIN32
+  return {BackendKind::Fake, BackendKind::Real};
+#else
+  return {BackendKind::Fake};
+#endif
+}
+
+std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info) {
+  return info.param == BackendKind::Fake ? "StandIn" : "Real";
+}
+
+namespace {
+std::string UniqueScratch() {
+  static std::atomic<int> counter{0};
+#ifdef _WIN32
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "Software\\BurnisherTests\\p%lu_%d", pid, counter++);
+  return buf;
+}
+}  // namespace
+
+void BackendTest::SetUp() {
+  scratch_ = UniqueScratch();
+  if (GetParam() == BackendKind::Fake) {
+    fake_ = std::make_unique<FakeRegistry>();
+    api_ = fake_.get();
+  } else {
+    api_ = &PlatformRegistry();
+  }
+  MakeKey("");
+}
+
+void BackendTest::TearDown() {
+  if (api_ != nullptr) DeleteTree(reg::kCurrentUser, scratch_);
+}
+
+void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
+  RegHandle key = 0;
+  if (api_->RegOpenKeyExA(root, path.c_str(), 0, reg::kKeyAllAccess, &key) != reg::kSuccess) {
+    return;
+  }
+  std::vector<std::string> children;
+  for (uint32_t i = 0;; ++i) {
+    char name[512];
+    uint32_t len = sizeof name;
+    const RegStatus st = api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (st != reg::kSuccess) break;
+    children.emplace_back(name, len);
+  }
+  api_->RegCloseKey(key);
+  for (const auto& child : children) DeleteTree(root, path + "\\" + child);
+  api_->RegDeleteKeyA(root, path.c_str());
+}
+
+void BackendTest::MakeKey(const std::string& relPath, const std::string& className) {
+  if (fake_) {
+    fake_->MakeKey(reg::kCurrentUser, Join(relPath), className);
+    return;
+  }
+  RegHandle key = 0;
+  std::string cls = className;
+  RegSecurityAttributes sa{};
+  uint32_t disposition = 0;
+  const RegStatus st =
+      api_->RegCreateKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, cls.data(), 0,
+                            reg::kKeyAllAccess, &sa, &key, &disposition);
+  ASSERT_EQ(st, reg::kSuccess) << "creating " << Join(relPath);
+  api_->RegCloseKey(key);
+}
+
+void BackendTest::PutValue(const std::string& relPath, const std::string& name, uint32_t type,
+                           const std::vector<uint8_t>& data) {
+  if (fake_) {
+    fake_->PutValue(reg::kCurrentUser, Join(relPath), name, type, data);
+    return;
+  }
+  MakeKey(relPath);
+  RegHandle key = 0;
+  ASSERT_EQ(api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyAllAccess,
+                                &key),
+            reg::kSuccess);
+  const RegStatus st = api_->RegSetValueExA(key, name.c_str(), 0, type, data.data(),
+                                            static_cast<uint32_t>(data.size()));
+  api_->RegCloseKey(key);
+  ASSERT_EQ(st, reg::kSuccess) << "writing " << name;
+}
+
+bool BackendTest::HasKey(const std::string& relPath) {
+  RegHandle key = 0;
+  if (api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyRead, &key) !=
+      reg::kSuccess) {
+    return false;
+  }
+  api_->RegCloseKey(key);
+  return true;
+}
+
+bool BackendTest::GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
+                           std::vector<uint8_t>& data) {
+  RegHandle key = 0;
+  if (api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyRead, &key) !=
+      reg::kSuccess) {
+    return false;
+  }
+  uint32_t size = 0;
+  RegStatus st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+  if (st == reg::kSuccess) {
+    data.assign(size, 0);
+    st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
+    data.resize(size);
+  }
+  api_->RegCloseKey(key);
+  return st == reg::kSuccess;
+}

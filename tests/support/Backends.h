@@ -1,0 +1,55 @@
+#pragma once
+// Behaviour tests run on two backends: the in-memory stand-in (every build) and,
+// on Windows builds, the real registry. Each test gets a fresh scratch key below
+// HKEY_CURRENT_USER that is removed again, with everything under it, afterwards.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/FakeRegistry.h"
+#include "platform/RegistryApi.h"
+
+enum class BackendKind { Fake, Real };
+
+std::vector<BackendKind> AllBackends();
+std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);
+
+class BackendTest : public ::testing::TestWithParam<BackendKind> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  RegistryApi& api() { return *api_; }
+  bool isFake() const { return GetParam() == BackendKind::Fake; }
+  // The stand-in, for set-up and observation that only it offers; null on the real one.
+  FakeRegistry* fake() { return fake_.get(); }
+  // The scratch key's path below kCurrentUser (ANSI, no trailing separator).
+  const std::string& scratch() const { return scratch_; }
+
+  // Set-up through the API itself, so it works on both backends.
+  void MakeKey(const std::string& relPath, const std::string& className = "");
+  void PutValue(const std::string& relPath, const std::string& name, uint32_t type,
+                const std::vector<uint8_t>& data);
+  bool HasKey(const std::string& relPath);
+  // nullopt-like: returns false when the value is missing.
+  bool GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
+                std::vector<uint8_t>& data);
+  static std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+  }
+  std::string Join(const std::string& relPath) const {
+    return relPath.empty() ? scratch_ : scratch_ + "\\" + relPath;
+  }
+
+ private:
+  void DeleteTree(RegHandle root, const std::string& path);
+  std::unique_ptr<FakeRegistry> fake_;
+  RegistryApi* api_ = nullptr;
+  std::string scratch_;
+};
+
+#define INSTANTIATE_BACKENDS(Suite) \
+  INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)
