@@ -17,6 +17,7 @@ class KeyHandle {
   // Marks the handle as held: only a successful open or create hands one out.
   void Adopt(bool opened) { held_ = opened; }
   RegHandle get() const { return handle_; }
+  explicit operator bool() const { return held_; }
   void Close() {
     if (held_) api_.RegCloseKey(handle_);
     held_ = false;
