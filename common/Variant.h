@@ -47,7 +47,7 @@ class ByteArray {
 
 class Variant {
  public:
-  enum class Kind { Empty, Missing, Null, Boolean, Integer, Double, String, Bytes, Array };
+  enum class Kind { Empty, Missing, Null, Boolean, Integer, Double, Text, Bytes, Array };
 
   Variant() = default;  // Empty
   static Variant Missing();
