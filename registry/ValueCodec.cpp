@@ -1,0 +1,88 @@
+#include "registry/ValueCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "registry/RegistryRoutines.h"
+
+namespace codec {
+namespace {
+
+constexpr uint32_t kFirstBufferSize = 1024;
+
+// Expands %NAME% references with the calling program's environment. The whole
+// expansion is returned whatever its length; a failed expansion gives "".
+std::string Expand(RegistryApi& api, const std::string& source) {
+  // ExpandEnvironmentStringsA answers the size it needs when the buffer is short;
+  // the environment cannot change under us, but a bound keeps a misbehaving
+  // implementation from looping.
+  uint32_t capacity = static_cast<uint32_t>(std::max<size_t>(source.size() * 2 + 2, 256));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::string out(capacity, '\0');
+    const uint32_t needed = api.ExpandEnvironmentStringsA(source.c_str(), out.data(), capacity);
+    if (needed == 0) return {};
+    if (needed <= capacity) {
+      out.resize(strnlen(out.data(), needed));
+      return out;
+    }
+    capacity = needed;
+  }
+  return {};
+}
+
+std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector<uint8_t>& buffer,
+                              uint32_t reported) {
+  // The reported count can exceed the buffer when the value grew between two
+  // queries; decoding never reads past what was actually received.
+  const size_t count = std::min<size_t>(reported, buffer.size());
+  const auto text = [&](size_t bytes) {
+    return std::string(reinterpret_cast<const char*>(buffer.data()), bytes);
+  };
+  switch (type) {
+    case reg::kRegSz:
+      if (count == 0) return std::nullopt;
+      return Variant(api.FromAnsi(text(count - 1)));
+    case reg::kRegExpandSz:
+      if (count == 0) return std::nullopt;
+      return Variant(api.FromAnsi(Expand(api, text(count - 1))));
+    case reg::kRegBinary:
+      return Variant(ByteArray(std::vector<uint8_t>(buffer.begin(), buffer.begin() +
+                                                                        static_cast<long>(count))));
+    case reg::kRegDword: {
+      // Only the first four bytes count, whatever the size; missing ones read as zero.
+      uint32_t bits = 0;
+      for (size_t i = 0; i < 4 && i < buffer.size(); ++i) {
+        bits |= static_cast<uint32_t>(buffer[i]) << (8 * i);
+      }
+      return Variant(static_cast<int32_t>(bits));
+    }
+    case reg::kRegMultiSz: {
+      // Too short to hold its two terminators: there is no list to give.
+      if (count < 2) return std::nullopt;
+      String list = api.FromAnsi(text(count - 2));
+      String first = list;
+      if (RegistryRoutines::TrimNull(first).empty()) return std::nullopt;
+      return Variant(std::move(list));
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::optional<Variant> QueryValue(RegistryApi& api, RegHandle key, const String& ValueName) {
+  const std::string name = api.ToAnsi(ValueName);
+  std::vector<uint8_t> buffer(kFirstBufferSize, 0);
+  uint32_t type = 0;
+  uint32_t count = kFirstBufferSize;
+  RegStatus status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, buffer.data(), &count);
+  if (status == reg::kMoreData) {
+    buffer.assign(count, 0);
+    status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, buffer.data(), &count);
+  }
+  if (status != reg::kSuccess) return std::nullopt;
+  return Decode(api, type, buffer, count);
+}
+
+}  // namespace codec
