@@ -1,0 +1,156 @@
+// EnumRegistryKeys and EnumRegistryValues: one level of subkey names, and the
+// names of a key's values, each stored in the collection under its own name.
+//
+// Both name the key by their own arguments and never look at the object's state.
+// A key they open is closed on every way out (exceptions included); the hkey the
+// caller hands in is never closed.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/RegistryRoutines.h"
+
+namespace {
+
+constexpr uint32_t kNameBufferChars = 260;
+constexpr uint32_t kInitialDataBytes = 4096;
+
+using NameBuffer = std::array<char, kNameBufferChars>;
+
+// The key the listing runs on: the hkey handed in, or the key opened below it,
+// which this object closes when the listing ends, however it ends.
+class KeyInUse {
+ public:
+  KeyInUse(RegistryApi& api, RegHandle hkey) : api_(api), handle_(hkey) {}
+  KeyInUse(const KeyInUse&) = delete;
+  KeyInUse& operator=(const KeyInUse&) = delete;
+  ~KeyInUse() {
+    if (opened_ == 0) return;
+    try {
+      api_.RegCloseKey(opened_);
+    } catch (...) {  // a destructor must not throw; the handle is lost either way
+    }
+  }
+
+  // False when KeyName does not open for reading; then nothing is open.
+  bool Open(const String& keyName) {
+    const std::string ansi = api_.ToAnsi(keyName);
+    RegHandle opened = 0;
+    if (api_.RegOpenKeyExA(handle_, ansi.c_str(), 0, reg::kKeyRead, &opened) != reg::kSuccess) {
+      return false;
+    }
+    opened_ = opened;
+    handle_ = opened;
+    return true;
+  }
+
+  RegHandle handle() const { return handle_; }
+
+ private:
+  RegistryApi& api_;
+  RegHandle handle_;
+  RegHandle opened_ = 0;
+};
+
+void ResetName(NameBuffer& name, uint32_t& length) {
+  name.fill(' ');
+  length = kNameBufferChars;
+}
+
+// The text before the buffer's first NUL; nullopt when there is none, i.e. the
+// platform wrote no name into the buffer (it arrives NUL-terminated, and a key
+// name of at most 255 characters always leaves room for the NUL).
+std::optional<std::string_view> TerminatedName(const NameBuffer& name) {
+  const auto nul = std::find(name.begin(), name.end(), '\0');
+  if (nul == name.end()) return std::nullopt;
+  return std::string_view(name.data(), static_cast<size_t>(nul - name.begin()));
+}
+
+}  // namespace
+
+Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyName) {
+  Collection result;
+  try {
+    KeyInUse key(*api_, hkey);
+    if (!KeyName.empty() && !key.Open(KeyName)) return result;
+
+    NameBuffer name{};
+    uint32_t nameLength = 0;
+    std::array<char, 1> className{};
+    uint32_t classLength = 0;
+    RegFileTime lastWrite{};
+    for (uint32_t index = 0;; ++index) {
+      ResetName(name, nameLength);
+      className[0] = '\0';
+      classLength = 1;
+      RegStatus status = api_->RegEnumKeyExA(key.handle(), index, name.data(), &nameLength, nullptr,
+                                             className.data(), &classLength, &lastWrite);
+      if (status == reg::kNoMoreItems) break;
+      std::optional<std::string_view> text = TerminatedName(name);
+      if (status == reg::kMoreData && !text) {
+        // A subkey with a class does not fit the one-character class buffer, and
+        // then Wine (and, as far as anyone has shown, Windows) copies nothing, not
+        // even the name. Leaving an existing key out, or listing the untouched
+        // spaces as its name, would both be wrong: ask for this index again
+        // without the class, which the platform answers with the name alone.
+        ResetName(name, nameLength);
+        status = api_->RegEnumKeyExA(key.handle(), index, name.data(), &nameLength, nullptr,
+                                     nullptr, nullptr, &lastWrite);
+        text = TerminatedName(name);
+        if (status != reg::kSuccess) break;
+      } else if (status != reg::kSuccess && status != reg::kMoreData) {
+        // Ending here (rather than skipping the index) means an invalid handle,
+        // which fails at every index, cannot keep the loop going.
+        break;
+      }
+      // 234 with a name in the buffer: only the class did not fit; list the name.
+      if (!text) break;
+      const String item = api_->FromAnsi(*text);
+      result.Add(Variant(item), item);
+    }
+  } catch (...) {
+    // Out of memory or a failing conversion: the caller gets what was listed so far.
+  }
+  return result;
+}
+
+Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyName) {
+  Collection result;
+  try {
+    KeyInUse key(*api_, hkey);
+    if (!KeyName.empty() && !key.Open(KeyName)) return result;
+
+    NameBuffer name{};
+    uint32_t nameLength = 0;
+    uint32_t type = 0;
+    for (uint32_t index = 0;; ++index) {
+      ResetName(name, nameLength);
+      std::vector<uint8_t> data(kInitialDataBytes, 0);
+      uint32_t dataLength = kInitialDataBytes;
+      RegStatus status = api_->RegEnumValueA(key.handle(), index, name.data(), &nameLength, nullptr,
+                                             &type, data.data(), &dataLength);
+      if (status == reg::kMoreData) {
+        // One retry with room for the data. The name buffer goes in as the first
+        // call left it, so a name that did not fit fails again and ends the listing.
+        data.assign(dataLength, 0);
+        status = api_->RegEnumValueA(key.handle(), index, name.data(), &nameLength, nullptr, &type,
+                                     data.data(), &dataLength);
+      }
+      if (status != reg::kSuccess) break;
+      // The name is taken by the length the call reports, not cut at a NUL.
+      const size_t length = std::min<size_t>(nameLength, name.size());
+      const String item = api_->FromAnsi(std::string_view(name.data(), length));
+      // The data is fetched because the call hands it over, but nothing keeps it.
+      result.Add(Variant(item), item);
+    }
+  } catch (...) {
+    // Out of memory (a huge reported data size) or a failing conversion: the
+    // caller gets what was listed so far; the opened key is closed on the way out.
+  }
+  return result;
+}
