@@ -1,0 +1,219 @@
+// ReadRemoteRegistryValue and WriteRemoteRegistryValue. The stand-in offers other
+// computers; the real registry under Wine connects only to its own computer name.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry/RegistryRoutines.h"
+#include "tests/support/Backends.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+class Remote : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    obj.emplace(api());
+    if (fake()) {
+      self = u"STANDIN";
+    } else {
+#ifdef _WIN32
+      char name[MAX_COMPUTERNAME_LENGTH + 1];
+      DWORD len = sizeof name;
+      ASSERT_TRUE(GetComputerNameA(name, &len));
+      self = String(name, name + len);
+#endif
+    }
+    path = String(scratch().begin(), scratch().end());
+    MakeKey("R");
+    PutValue("R", "dw", reg::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    PutValue("R", "multi", reg::kRegMultiSz, {'o', 'n', 'e', 0, 't', 'w', 'o', 0, 0});
+    // The object's own location, used when no KeyPath is given.
+    obj->KeyRoot(path);
+    obj->Subkey(u"R");
+  }
+  void TearDown() override {
+    if (fake()) EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle or connection outlived the call";
+    obj.reset();
+    BackendTest::TearDown();
+  }
+  Variant Read(const String& computer, const String& name,
+               const std::optional<String>& keyPath = std::nullopt) {
+    return obj->ReadRemoteRegistryValue(computer, reg::kCurrentUser, name, keyPath);
+  }
+
+  std::optional<RegistryRoutines> obj;
+  String self;
+  String path;
+};
+
+TEST_P(Remote, ReadsThroughTheObjectPathOrTheGivenOne) {
+  EXPECT_EQ(obj->hkey(), 0) << "the object's own root plays no part";
+  EXPECT_EQ(Read(self, u"dw"), Variant(-1));
+  EXPECT_EQ(Read(self, u"multi"), Variant(String(u"one\0two", 7)));
+  obj->KeyRoot(u"");
+  obj->Subkey(u"");
+  EXPECT_EQ(Read(self, u"dw", path + u"\\R"), Variant(-1));
+  EXPECT_EQ(Read(u"\\\\" + self, u"dw", path + u"\\R"), Variant(-1)) << "leading \\\\ accepted";
+}
+
+TEST_P(Remote, AnEmptyKeyPathReadsTheRootItself) {
+  // HKCU's own values are not ours to set; a value that is not there reads Empty,
+  // which shows the root opened (a failed open would also be Empty, so check the
+  // call on the stand-in).
+  EXPECT_EQ(Read(self, u"BurnisherNoSuchValue", String()), Variant());
+  if (fake()) {
+    const auto opens = fake()->CallsTo("RegOpenKeyExA");
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].name, "");
+    EXPECT_EQ(opens[0].access, reg::kKeyAllAccess);
+    EXPECT_EQ(opens[0].status, reg::kSuccess);
+  }
+}
+
+TEST_P(Remote, AnUnknownComputerIsAnErrorOtherFailuresAreEmpty) {
+  EXPECT_EQ(Read(u"NoSuchComputerBn", u"dw"), Variant(u"Error!"));
+  EXPECT_EQ(Read(self, u"missing"), Variant()) << "a missing value is never an error";
+  EXPECT_EQ(Read(self, u"dw", path + u"\\NoSuchKey"), Variant());
+  const int32_t dword = 4;
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(u"NoSuchComputerBn", reg::kCurrentUser, u"w",
+                                             Variant(1), dword));
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"w", Variant(1), dword,
+                                             path + u"\\NoSuchKey"));
+  EXPECT_FALSE(HasKey("NoSuchKey")) << "the writer never creates a key";
+}
+
+TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
+  const int32_t sz = 1;
+  const int32_t dword = 4;
+  const int32_t unknown = 5;
+  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"text", Variant(u"abc"), sz));
+  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"num", Variant(-1), dword,
+                                            path + u"\\R"));
+  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"skip", Variant(1), unknown))
+      << "an unknown type writes nothing and succeeds";
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"bad", Variant::Null(), sz))
+      << "unconvertible data is not written";
+
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(GetValue("R", "text", type, data));
+  EXPECT_EQ(type, reg::kRegSz);
+  EXPECT_EQ(Read(self, u"num"), Variant(-1));
+  EXPECT_FALSE(GetValue("R", "skip", type, data));
+  EXPECT_FALSE(GetValue("R", "bad", type, data));
+
+  RegistryRoutines local(api());
+  local.hkey(reg::kCurrentUser);
+  local.KeyRoot(path);
+  local.Subkey(u"R");
+  EXPECT_EQ(local.GetRegistryValue(u"text"), Variant(u"abc"));
+  EXPECT_EQ(local.GetRegistryValue(u"num"), Variant(-1));
+}
+
+INSTANTIATE_BACKENDS(Remote);
+
+// ---- What only the stand-in can show: other computers, rights, the exact calls ----
+
+class RemoteStandIn : public ::testing::Test {
+ protected:
+  RemoteStandIn() : obj(fake) {
+    fake.AddComputer("FAR");
+    fake.MakeKey(reg::kLocalMachine, "Software\\A\\B", "", "FAR");
+    fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'f', 'a', 'r', 0}, "FAR");
+    fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'h', 'o', 'm', 'e', 0});
+    fake.MakeKey(reg::kLocalMachine, "Software\\C", "", "FAR");
+    obj.KeyRoot(u"Software\\A");
+    obj.Subkey(u"B");
+  }
+  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
+  FakeRegistry fake;
+  RegistryRoutines obj;
+};
+
+TEST_F(RemoteStandIn, ReadsTheNamedComputersRegistry) {
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"\\\\far", reg::kLocalMachine, u"v"), Variant(u"far"));
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"), Variant(u"home"));
+}
+
+TEST_F(RemoteStandIn, ReadableButNotFullyOpenableGivesEmptyAndFalse) {
+  fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u, "FAR");
+  const int32_t sz = 1;
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant());
+  EXPECT_FALSE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(u"x"), sz));
+  // The local reader asks for reading only, so it still succeeds there.
+  RegistryRoutines local(fake);
+  local.hkey(reg::kLocalMachine);
+  local.KeyRoot(u"Software\\A");
+  local.Subkey(u"B");
+  fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u);
+  EXPECT_EQ(local.GetRegistryValue(u"v"), Variant(u"home"));
+}
+
+TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
+  const int32_t dword = 4;
+  for (const auto& keyPath : {std::optional<String>(), std::optional<String>(u"Software\\Nope")}) {
+    fake.ClearCalls();
+    obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v", keyPath);
+    obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(3), dword, keyPath);
+    EXPECT_EQ(fake.OpenHandleCount(), 0);
+  }
+  fake.ClearCalls();
+  obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v");
+  const auto& c = fake.Calls();
+  ASSERT_GE(c.size(), 5u);
+  EXPECT_EQ(c[0].function, "RegConnectRegistryA");
+  EXPECT_EQ(c[0].name, "FAR");
+  EXPECT_EQ(c[0].key, reg::kLocalMachine);
+  EXPECT_EQ(c[1].function, "RegOpenKeyExA");
+  EXPECT_EQ(c[1].key, c[0].result);
+  EXPECT_EQ(c[1].name, "Software\\A\\B");
+  EXPECT_EQ(c[c.size() - 2].function, "RegCloseKey");
+  EXPECT_EQ(c[c.size() - 2].key, c[1].result) << "the key first";
+  EXPECT_EQ(c.back().function, "RegCloseKey");
+  EXPECT_EQ(c.back().key, c[0].result) << "then the connection";
+}
+
+TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
+  fake.MakeKey(reg::kLocalMachine, "Software\\A\\B");
+  obj.hkey(reg::kLocalMachine);
+  const std::vector<Variant> values = {Variant(-1), Variant(2.5), Variant(u"42"),
+                                       Variant(String(u"a\0b\0\0", 5)), Variant(u"AB"),
+                                       Variant(ByteArray({10, 20, 30}, 1)), Variant(true)};
+  for (const int32_t type : {1, 2, 3, 4, 7}) {
+    for (const Variant& v : values) {
+      fake.ClearCalls();
+      const bool local = obj.SetRegistryValue(u"same", v, type);
+      const auto localSets = fake.CallsTo("RegSetValueExA");
+      fake.ClearCalls();
+      const bool remote = obj.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"same", v,
+                                                       type);
+      const auto remoteSets = fake.CallsTo("RegSetValueExA");
+      EXPECT_EQ(local, remote) << "type " << type;
+      ASSERT_EQ(localSets.size(), remoteSets.size()) << "type " << type;
+      for (size_t i = 0; i < localSets.size(); ++i) {
+        EXPECT_EQ(localSets[i].type, remoteSets[i].type);
+        EXPECT_EQ(localSets[i].data, remoteSets[i].data);
+        EXPECT_EQ(localSets[i].size, remoteSets[i].size);
+      }
+    }
+  }
+}
+
+TEST_F(RemoteStandIn, AnEmptyKeyPathWritesToTheRemoteRootItself) {
+  const int32_t sz = 1;
+  EXPECT_TRUE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot", Variant(u"r"),
+                                           sz, String()));
+  EXPECT_TRUE(fake.GetStored(reg::kLocalMachine, "", "atRoot", "FAR").has_value());
+  EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "", "atRoot").has_value());
+}
+
+}  // namespace
