@@ -1,0 +1,138 @@
+// The driver's own checks, against programs every Windows (and Wine) has: cmd and
+// notepad, and a message box shown by this test program itself.
+#include "tests/gui/GuiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring SystemProgram(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir, n) + L"\\" + name;
+}
+
+bool ProcessGone(DWORD pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (h == nullptr) return true;
+  gui::UniqueHandle owned(h);
+  return WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
+}
+
+TEST(GuiDriverProcess, StartingAMissingProgramNamesIt) {
+  try {
+    gui::Process::Start(L"C:\\no\\such\\program.exe");
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("program.exe"), std::string::npos) << e.what();
+  }
+}
+
+TEST(GuiDriverProcess, ReportsTheExitCodeAndRunsInTheGivenFolder) {
+  gui::TempDirectory dir;
+  // cmd writes into its current folder, which must be the one we asked for.
+  gui::Process p = gui::Process::Start(SystemProgram(L"cmd.exe"), dir.Path(),
+                                       L"/c echo here> marker.txt & exit 7", 0s);
+  EXPECT_EQ(p.WaitForExit(), std::optional<DWORD>(7u));
+  EXPECT_FALSE(p.IsRunning());
+  EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\marker.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
+  DWORD pid = 0;
+  {
+    gui::Process p = gui::Process::Start(SystemProgram(L"notepad.exe"));
+    pid = p.Id();
+    const HWND main = gui::WaitForTopLevelWindow(p.Id(), L"");
+    const std::wstring caption = gui::WindowText(main);
+    EXPECT_TRUE(gui::ContainsNoCase(caption, L"NOTEPAD")) << gui::Narrow(caption);
+    EXPECT_EQ(gui::WaitForTopLevelWindow(p.Id(), caption, 5s), main);
+
+    gui::WaitForChildCount(main, 1);
+    bool hasEdit = false;
+    for (const gui::Control& c : gui::ChildControls(main)) {
+      if (c.className != L"Edit") continue;
+      hasEdit = true;
+      // The edit fills the client area, so its rectangle is in client coordinates.
+      EXPECT_EQ(c.rect.left, 0);
+      EXPECT_EQ(c.rect.top, 0);
+      EXPECT_LE(c.rect.right, gui::ClientSize(main).cx);
+      // Text is read from the control itself, across the process boundary.
+      SendMessageW(c.hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"typed"));
+      EXPECT_EQ(gui::WindowText(c.hwnd), L"typed");
+    }
+    EXPECT_TRUE(hasEdit);
+
+    bool sawExe = false, sawUser32 = false;
+    for (const std::wstring& m : p.LoadedModules()) {
+      sawExe = sawExe || gui::ContainsNoCase(m, L"notepad.exe");
+      sawUser32 = sawUser32 || gui::ContainsNoCase(m, L"\\user32.dll");
+    }
+    EXPECT_TRUE(sawExe);
+    EXPECT_TRUE(sawUser32);
+    EXPECT_TRUE(p.IsRunning());
+  }
+  // Left running, it was ended when its Process went.
+  EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST(GuiDriverWindow, AWaitThatRunsOutSaysWhatItWaitedFor) {
+  try {
+    gui::WaitForTopLevelWindow(GetCurrentProcessId(), L"No Such Caption", 200ms);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("No Such Caption"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(gui::ControlById(GetDesktopWindow(), 0x7ABC), std::runtime_error);
+}
+
+TEST(GuiDriverMessageBox, FindsReadsAndAnswersABox) {
+  EXPECT_FALSE(gui::FindMessageBox(GetCurrentProcessId()).has_value());
+  int answer = 0;
+  std::thread shower([&] {
+    answer = MessageBoxW(nullptr, L"Reopen it now...", L"Box Caption", MB_OK | MB_ICONINFORMATION);
+  });
+  try {
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(GetCurrentProcessId());
+    EXPECT_EQ(box.caption, L"Box Caption");
+    EXPECT_EQ(box.text, L"Reopen it now...");
+    gui::AnswerMessageBox(box.hwnd);
+  } catch (...) {
+    // Let the thread end before reporting, whatever happened.
+    if (auto box = gui::FindMessageBox(GetCurrentProcessId())) gui::AnswerMessageBox(box->hwnd);
+    shower.join();
+    throw;
+  }
+  shower.join();
+  EXPECT_EQ(answer, IDOK);
+}
+
+TEST(GuiDriverFiles, TempDirectoryGoesWithItsContents) {
+  std::wstring path;
+  {
+    gui::TempDirectory dir;
+    path = dir.Path();
+    ASSERT_TRUE(CreateDirectoryW((path + L"\\sub").c_str(), nullptr));
+    std::ofstream(std::filesystem::path(path + L"\\sub\\f.txt")) << "x";
+    gui::CopyFileOrThrow(path + L"\\sub\\f.txt", path + L"\\g.txt");
+    EXPECT_THROW(gui::CopyFileOrThrow(path + L"\\absent", path + L"\\h"), std::runtime_error);
+  }
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(GuiDriverText, ContainsNoCaseAtTheEdges) {
+  EXPECT_TRUE(gui::ContainsNoCase(L"C:\\Windows\\WinSxS\\x", L"\\winsxs\\"));
+  EXPECT_TRUE(gui::ContainsNoCase(L"abc", L""));
+  EXPECT_TRUE(gui::ContainsNoCase(L"abc", L"ABC"));
+  EXPECT_FALSE(gui::ContainsNoCase(L"ab", L"abc"));
+  EXPECT_FALSE(gui::ContainsNoCase(L"", L"a"));
+  EXPECT_EQ(gui::Narrow(L"\u00e9"), "\xc3\xa9");
+}
+
+}  // namespace
