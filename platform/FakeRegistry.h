@@ -35,8 +35,10 @@ class FakeRegistry final : public RegistryApi {
     bool classGiven = false;     // RegEnumKeyExA / RegCreateKeyExA: lpClass was not null
     bool securityGiven = false;  // RegCreateKeyExA: lpSecurityAttributes was not null
     RegSecurityAttributes security{};  // RegCreateKeyExA: the record passed, when given
-    RegStatus status = 0;        // the status answered (or, for the expansion, its return value)
-    RegHandle result = 0;        // the handle handed out, when one was
+    RegStatus status = 0;    // the status answered (or, for the expansion, its return value)
+    RegHandle result = 0;    // the handle handed out, when one was
+    uint32_t dataSize = 0;   // RegEnumValueA: *lpcbData passed in
+    bool dataGiven = false;  // a data or destination buffer was passed (lpData, lpDst)
   };
 
   // `localName` is the computer's own name: RegConnectRegistryA accepts it (and
@@ -55,8 +57,8 @@ class FakeRegistry final : public RegistryApi {
                            uint32_t dwType, const uint8_t* lpData, uint32_t cbData) override;
   RegStatus RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved, char* lpClass,
                             uint32_t dwOptions, uint32_t samDesired,
-                            const RegSecurityAttributes* lpSecurityAttributes,
-                            RegHandle* phkResult, uint32_t* lpdwDisposition) override;
+                            const RegSecurityAttributes* lpSecurityAttributes, RegHandle* phkResult,
+                            uint32_t* lpdwDisposition) override;
   RegStatus RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) override;
   RegStatus RegDeleteValueA(RegHandle hKey, const char* lpValueName) override;
   RegStatus RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName, uint32_t* lpcchName,

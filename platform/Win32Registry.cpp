@@ -1,0 +1,162 @@
+#include "platform/Win32Registry.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <climits>
+#include <stdexcept>
+
+namespace {
+
+// Handles cross the interface as a 32-bit program sees them. Sign extension keeps
+// the predefined roots (0x80000002 etc.) right on 64-bit builds too.
+HKEY ToHkey(RegHandle h) { return reinterpret_cast<HKEY>(static_cast<intptr_t>(h)); }
+RegHandle FromHkey(HKEY h) { return static_cast<RegHandle>(reinterpret_cast<intptr_t>(h)); }
+
+// A DWORD in/out parameter behind a uint32_t pointer (DWORD is unsigned long with
+// mingw, so the pointers do not convert). Null stays null; the result is copied back.
+class DwordRef {
+ public:
+  explicit DwordRef(uint32_t* p) : p_(p), v_(p != nullptr ? *p : 0) {}
+  ~DwordRef() {
+    if (p_ != nullptr) *p_ = static_cast<uint32_t>(v_);
+  }
+  DwordRef(const DwordRef&) = delete;
+  DwordRef& operator=(const DwordRef&) = delete;
+  DWORD* get() { return p_ != nullptr ? &v_ : nullptr; }
+
+ private:
+  uint32_t* p_;
+  DWORD v_;
+};
+
+RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
+
+int CheckedLength(size_t n) {
+  if (n > static_cast<size_t>(INT_MAX))
+    throw std::length_error("text too long for the code page conversion");
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
+RegStatus Win32Registry::RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
+                                       uint32_t samDesired, RegHandle* phkResult) {
+  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
+  const LSTATUS st = ::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired,
+                                     phkResult != nullptr ? &out : nullptr);
+  if (phkResult != nullptr) *phkResult = FromHkey(out);
+  return Status(st);
+}
+
+RegStatus Win32Registry::RegQueryValueExA(RegHandle hKey, const char* lpValueName,
+                                          uint32_t* lpReserved, uint32_t* lpType, uint8_t* lpData,
+                                          uint32_t* lpcbData) {
+  DwordRef reserved(lpReserved), type(lpType), cb(lpcbData);
+  return Status(
+      ::RegQueryValueExA(ToHkey(hKey), lpValueName, reserved.get(), type.get(), lpData, cb.get()));
+}
+
+RegStatus Win32Registry::RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t Reserved,
+                                        uint32_t dwType, const uint8_t* lpData, uint32_t cbData) {
+  return Status(::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData));
+}
+
+RegStatus Win32Registry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved,
+                                         char* lpClass, uint32_t dwOptions, uint32_t samDesired,
+                                         const RegSecurityAttributes* lpSecurityAttributes,
+                                         RegHandle* phkResult, uint32_t* lpdwDisposition) {
+  // The record arrives in its 32-bit layout; hand Windows its native one.
+  SECURITY_ATTRIBUTES sa{};
+  if (lpSecurityAttributes != nullptr) {
+    sa.nLength = sizeof sa;
+    sa.lpSecurityDescriptor =
+        reinterpret_cast<void*>(static_cast<uintptr_t>(lpSecurityAttributes->lpSecurityDescriptor));
+    sa.bInheritHandle = lpSecurityAttributes->bInheritHandle;
+  }
+  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
+  DwordRef disposition(lpdwDisposition);
+  const LSTATUS st = ::RegCreateKeyExA(ToHkey(hKey), lpSubKey, Reserved, lpClass, dwOptions,
+                                       samDesired, lpSecurityAttributes != nullptr ? &sa : nullptr,
+                                       phkResult != nullptr ? &out : nullptr, disposition.get());
+  if (phkResult != nullptr) *phkResult = FromHkey(out);
+  return Status(st);
+}
+
+RegStatus Win32Registry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
+  return Status(::RegDeleteKeyA(ToHkey(hKey), lpSubKey));
+}
+
+RegStatus Win32Registry::RegDeleteValueA(RegHandle hKey, const char* lpValueName) {
+  return Status(::RegDeleteValueA(ToHkey(hKey), lpValueName));
+}
+
+RegStatus Win32Registry::RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName,
+                                       uint32_t* lpcchName, uint32_t* lpReserved, char* lpClass,
+                                       uint32_t* lpcchClass, RegFileTime* lpftLastWriteTime) {
+  DwordRef name(lpcchName), reserved(lpReserved), cls(lpcchClass);
+  FILETIME ft{};
+  const LSTATUS st =
+      ::RegEnumKeyExA(ToHkey(hKey), dwIndex, lpName, name.get(), reserved.get(), lpClass, cls.get(),
+                      lpftLastWriteTime != nullptr ? &ft : nullptr);
+  if (lpftLastWriteTime != nullptr) {
+    lpftLastWriteTime->dwLowDateTime = ft.dwLowDateTime;
+    lpftLastWriteTime->dwHighDateTime = ft.dwHighDateTime;
+  }
+  return Status(st);
+}
+
+RegStatus Win32Registry::RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
+                                       uint32_t* lpcchValueName, uint32_t* lpReserved,
+                                       uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) {
+  DwordRef name(lpcchValueName), reserved(lpReserved), type(lpType), cb(lpcbData);
+  return Status(::RegEnumValueA(ToHkey(hKey), dwIndex, lpValueName, name.get(), reserved.get(),
+                                type.get(), lpData, cb.get()));
+}
+
+RegStatus Win32Registry::RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
+                                             RegHandle* phkResult) {
+  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
+  const LSTATUS st =
+      ::RegConnectRegistryA(lpMachineName, ToHkey(hKey), phkResult != nullptr ? &out : nullptr);
+  if (phkResult != nullptr) *phkResult = FromHkey(out);
+  return Status(st);
+}
+
+RegStatus Win32Registry::RegCloseKey(RegHandle hKey) { return Status(::RegCloseKey(ToHkey(hKey))); }
+
+uint32_t Win32Registry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) {
+  return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
+}
+
+std::string Win32Registry::ToAnsi(std::u16string_view text) {
+  if (text.empty()) return {};
+  // Explicit lengths throughout: embedded NULs are converted like any character.
+  // WC_NO_BEST_FIT_CHARS: a character without an exact counterpart becomes '?'
+  // rather than a look-alike (a look-alike '\' or '.' could change a path).
+  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+  const int srcLen = CheckedLength(text.size());
+  const int need =
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, srcLen, nullptr, 0, "?", nullptr);
+  if (need <= 0) return {};
+  std::string out(static_cast<size_t>(need), '\0');
+  const int got = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, srcLen, out.data(), need,
+                                        "?", nullptr);
+  out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return out;
+}
+
+std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int srcLen = CheckedLength(bytes.size());
+  const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen, nullptr, 0);
+  if (need <= 0) return {};
+  std::u16string out(static_cast<size_t>(need), u'\0');
+  const int got = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen,
+                                        reinterpret_cast<wchar_t*>(out.data()), need);
+  out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return out;
+}
+
+#endif  // _WIN32
