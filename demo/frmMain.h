@@ -1,0 +1,71 @@
+// Sheenling's window: one control of each standard kind, laid out in twips and shown
+// at the screen's resolution, with a description that the load handler completes.
+#pragma once
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+namespace sheenling {
+
+// Control ids, one per control, named after the controls.
+enum FrmMainControl : int {
+  cmdButton = 101,
+  chkCheckBox = 102,
+  Option1 = 103,
+  List1 = 104,
+  lblDescription = 105,
+  Combo1 = 106,
+  Text1 = 107,
+};
+
+inline constexpr wchar_t kFrmMainCaption[] = L"Sheenling";
+inline constexpr wchar_t kFirstSentence[] =
+    L"Set your VB6 programs to run in style XP, we use the ManiFest file technique.";
+inline constexpr wchar_t kSecondSentence[] =
+    L"To see the results, you will have to compile this example, then run it with the "
+    L"manifest file under the directory of the EXE file .";
+
+// Twips (1/1440 inch) to pixels at `dpi` dots per inch, rounded to nearest.
+int TwipsToPixels(int twips, int dpi);
+
+class FrmMain {
+ public:
+  // Creates the window (hidden) and its controls, then runs the load handler.
+  // nullptr when the window cannot be created.
+  static std::unique_ptr<FrmMain> Load(HINSTANCE instance);
+
+  // Only Load makes one.
+  class Key {
+    friend class FrmMain;
+    Key() = default;
+  };
+  explicit FrmMain(Key) {}
+  FrmMain(const FrmMain&) = delete;
+  FrmMain& operator=(const FrmMain&) = delete;
+  ~FrmMain();  // destroys the window if it still exists, then the font
+
+  void Show();  // modeless, without an owner
+  HWND Hwnd() const noexcept { return hwnd_; }
+  HFONT Font() const noexcept { return font_.get(); }
+
+ private:
+  struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+  };
+
+  bool Create(HINSTANCE instance);
+  void FormLoad();
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+  HWND hwnd_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
+};
+
+}  // namespace sheenling
+
+#endif  // _WIN32
