@@ -1,0 +1,77 @@
+#pragma once
+// The decisions behind Burnisher's window, kept apart from the window so that tests
+// can drive them directly: where the VB6 IDE lives, whether its manifest is there,
+// and the one file operation each button performs.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "registry/RegistryRoutines.h"
+
+namespace switcher {
+
+inline constexpr std::wstring_view kMarker = L"\\Common\\IDE\\IDE98";
+inline constexpr std::wstring_view kLeaf = L"VB98";
+inline constexpr std::wstring_view kManifestName = L"\\VB6.EXE.Manifest";
+inline constexpr std::wstring_view kIdeExeName = L"\\VB6.EXE";
+inline constexpr std::wstring_view kReopenMessage = L"Reopen the VB6 IDE now...";
+inline constexpr std::wstring_view kTitle = L"Burnisher";
+inline constexpr char16_t kKeyPath[] = u"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
+inline constexpr char16_t kValueName[] = u"InstallDir";
+
+// The IDE folder for an "InstallDir" value: everything before the first
+// case-sensitive "\Common\IDE\IDE98" (its leading separator kept), then "VB98".
+// Without the marker the result is the bare relative "VB98".
+std::wstring IdeFolderFromInstallDir(std::wstring_view installDir);
+
+// Whether `path` names a normal file: hidden, system and directory entries do not
+// count, read-only and archive files do.
+bool IsNormalFile(const std::wstring& path);
+
+// The folder of the running executable, without a trailing separator.
+std::wstring ExeFolder();
+
+// The system's own text for a Win32 error number, without the trailing line break.
+std::wstring SystemErrorText(DWORD error);
+
+// Sets the last-write time of `path` to now when the file exists. Windows caches per
+// executable (by path and last-write time) whether it has a manifest, so without this
+// a manifest placed or removed beside an exe that has already run goes unnoticed.
+// Best effort: false when it could not be done, which callers ignore.
+bool TouchLastWriteTime(const std::wstring& path);
+
+// What a button's file operation came to.
+struct Outcome {
+  DWORD error = ERROR_SUCCESS;  // the Win32 error of the failed step; 0 on success
+  std::wstring report;          // for the user when it failed: operation, path(s), system text
+  bool ok() const { return error == ERROR_SUCCESS; }
+};
+
+// The switcher's logic for one window. Every lookup of the IDE folder uses a fresh
+// RegistryRoutines object, held only while the lookup runs.
+class Switcher {
+ public:
+  // `api`: the registry to read; `sourceFolder`: where the shipped manifest lies
+  // (Burnisher's own folder in the program).
+  Switcher(RegistryApi& api, std::wstring sourceFolder);
+
+  std::wstring GetIdeFolder();
+  bool IsManifestInstalled();
+  // Copies the shipped manifest into the IDE folder, replacing one that is there.
+  Outcome Install();
+  // Deletes the manifest from the IDE folder.
+  Outcome Remove();
+
+ private:
+  RegistryApi& api_;
+  std::wstring sourceFolder_;
+  std::optional<RegistryRoutines> registry_;  // engaged only inside GetIdeFolder
+};
+
+}  // namespace switcher
+
+#endif  // _WIN32

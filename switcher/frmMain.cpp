@@ -1,0 +1,174 @@
+#include "switcher/frmMain.h"
+
+#include <string>
+
+namespace switcher {
+namespace {
+
+constexpr wchar_t kClassName[] = L"BurnisherMain";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+}  // namespace
+
+frmMain::frmMain(Switcher& logic) : logic_(logic) {}
+
+frmMain::~frmMain() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool frmMain::Show(HINSTANCE instance, int showCommand) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &frmMain::WindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+
+  // The layout is in twips; the screen's DPI turns it into pixels, so the window keeps
+  // its proportions on high-DPI screens (the manifest declares the program DPI-aware).
+  if (HDC screen = GetDC(nullptr)) {
+    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
+    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpiX_),
+             TwipsToPixels(kClientHeightTwips, dpiY_)};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + (work.right - work.left - width) / 2;
+  const int y = work.top + (work.bottom - work.top - height) / 2;
+
+  hwnd_ = CreateWindowExW(0, kClassName, kTitle.data(), kWindowStyle, x, y, width, height, nullptr,
+                          nullptr, instance, this);
+  if (!hwnd_) return false;
+
+  // Tahoma 8.25 pt, regular.
+  font_.reset(CreateFontW(-MulDiv(825, dpiY_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+
+  // Created in tab order, so z-order and Tab follow the layout.
+  lblSescription_ = AddControl(L"STATIC", kDescriptionText, SS_LEFT | SS_NOPREFIX, kIdDescription,
+                               kDescriptionTwips);
+  cmdIDEOn_ = AddControl(L"BUTTON", kOnText, BS_PUSHBUTTON | WS_TABSTOP, kIdOn, kOnTwips);
+  cmdIDEOff_ = AddControl(L"BUTTON", kOffText, BS_PUSHBUTTON | WS_TABSTOP, kIdOff, kOffTwips);
+  lblAbout_ = AddControl(L"STATIC", kAboutText, SS_LEFT | SS_NOPREFIX, kIdAbout, kAboutTwips);
+  if (!lblSescription_ || !cmdIDEOn_ || !cmdIDEOff_ || !lblAbout_) return false;
+
+  Form_Load();
+
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  // The focus goes to the first control in tab order that can take it.
+  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+  return true;
+}
+
+HWND frmMain::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
+                         const TwipRect& where) {
+  HWND control = CreateWindowExW(
+      0, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(where.left, dpiX_),
+      TwipsToPixels(where.top, dpiY_), TwipsToPixels(where.width, dpiX_),
+      TwipsToPixels(where.height, dpiY_), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
+  if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  return control;
+}
+
+int frmMain::Run() {
+  MSG msg{};
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got == -1) return static_cast<int>(GetLastError());
+    // Tab, Shift+Tab and Space on a button work as in a dialog.
+    if (hwnd_ && IsDialogMessageW(hwnd_, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<frmMain*>(create->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->Handle(message, wParam, lParam);
+}
+
+LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == kIdOn && IsWindowEnabled(cmdIDEOn_)) cmdIDEOn_Click();
+        if (LOWORD(wParam) == kIdOff && IsWindowEnabled(cmdIDEOff_)) cmdIDEOff_Click();
+      }
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_ACTIVATE:
+      // A plain window does not keep its focused control across deactivation.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        lastFocus_ = GetFocus();
+      } else if (lastFocus_ && IsWindow(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_DESTROY: {
+      const int code = exitCode_;
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      PostQuitMessage(code);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void frmMain::Form_Load() {
+  // Two questions, one after the other, each with its own lookup and file test.
+  EnableWindow(cmdIDEOn_, !logic_.IsManifestInstalled());
+  EnableWindow(cmdIDEOff_, logic_.IsManifestInstalled());
+}
+
+void frmMain::cmdIDEOn_Click() {
+  if (acting_) return;
+  acting_ = true;
+  Finish(logic_.Install());
+}
+
+void frmMain::cmdIDEOff_Click() {
+  if (acting_) return;
+  acting_ = true;
+  Finish(logic_.Remove());
+}
+
+void frmMain::Finish(const Outcome& outcome) {
+  const std::wstring title(kTitle);
+  if (outcome.ok()) {
+    MessageBoxW(hwnd_, std::wstring(kReopenMessage).c_str(), title.c_str(),
+                MB_OK | MB_ICONINFORMATION);
+  } else {
+    exitCode_ = static_cast<int>(outcome.error);
+    MessageBoxW(hwnd_, outcome.report.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+  }
+  DestroyWindow(hwnd_);
+}
+
+}  // namespace switcher

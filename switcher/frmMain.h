@@ -1,0 +1,93 @@
+#pragma once
+// Burnisher's only window: a description, the two switching buttons (exactly one
+// enabled) and an about line. It wires the controls to the Switcher; the decisions
+// themselves live in SwitcherCore.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+#include "switcher/SwitcherCore.h"
+
+namespace switcher {
+
+// Control ids, in tab order. Tests find the controls by them.
+inline constexpr int kIdDescription = 101;  // lblSescription
+inline constexpr int kIdOn = 102;           // cmdIDEOn
+inline constexpr int kIdOff = 103;          // cmdIDEOff
+inline constexpr int kIdAbout = 104;        // lblAbout
+
+// The layout in twips (1/1440 inch): left, top, width, height.
+struct TwipRect {
+  int left, top, width, height;
+};
+inline constexpr int kClientWidthTwips = 4875;
+inline constexpr int kClientHeightTwips = 4380;
+inline constexpr TwipRect kDescriptionTwips{240, 120, 4335, 975};
+inline constexpr TwipRect kOnTwips{720, 1560, 3255, 495};
+inline constexpr TwipRect kOffTwips{720, 2280, 3255, 495};
+inline constexpr TwipRect kAboutTwips{240, 3600, 4005, 690};
+
+inline constexpr wchar_t kDescriptionText[] =
+    L"This tool will turn the GUI of the VB6 IDE the style XP. 'The trick is very simple, all "
+    L"you need is to put the Manifest file ('VB6.EXE.Manifest') under the VB6 directory, reopen "
+    L"the VB6 IDE and that's it.";
+inline constexpr wchar_t kOnText[] = L"Turn my VB6 IDE to XP style";
+inline constexpr wchar_t kOffText[] = L"Turn my VB6 IDE to standard style";
+inline constexpr wchar_t kAboutText[] =
+    L"Burnisher and Sheenling: two small tools that bring the XP style to VB6 developers. "
+    L"Source and issues: the Burnisher project repository (see its README).";
+
+// Twips to pixels at `dpi` dots per inch (15 twips a pixel at 96).
+inline int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+class frmMain {
+ public:
+  explicit frmMain(Switcher& logic);
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+  ~frmMain();
+
+  // Loads the window (the load handler sets the buttons) and shows it. False when
+  // the window could not be made; GetLastError tells why.
+  bool Show(HINSTANCE instance, int showCommand);
+  // Runs until the window is gone; the program's exit code (0 after a switch or the
+  // close box, the Win32 error of a failed file operation otherwise).
+  int Run();
+
+ private:
+  struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+  };
+  using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
+                  const TwipRect& where);
+  void Form_Load();
+  void cmdIDEOn_Click();
+  void cmdIDEOff_Click();
+  // Reports the outcome of the one file operation and unloads the window.
+  void Finish(const Outcome& outcome);
+
+  Switcher& logic_;
+  HWND hwnd_ = nullptr;
+  HWND lblSescription_ = nullptr;
+  HWND cmdIDEOn_ = nullptr;
+  HWND cmdIDEOff_ = nullptr;
+  HWND lblAbout_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  FontHandle font_;
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  int exitCode_ = 0;
+  bool acting_ = false;
+};
+
+}  // namespace switcher
+
+#endif  // _WIN32

@@ -1,0 +1,298 @@
+// The switcher's decisions without a window: the IDE folder from the registry, the
+// installed-or-not test, and the two file operations with their failure reports.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/FakeRegistry.h"
+#include "switcher/SwitcherCore.h"
+
+namespace {
+
+using switcher::IdeFolderFromInstallDir;
+
+TEST(IdeFolderFromInstallDir, CutsAtTheMarkerKeepingItsSeparator) {
+  EXPECT_EQ(
+      IdeFolderFromInstallDir(L"C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98"),
+      L"C:\\Program Files\\Microsoft Visual Studio\\VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L"D:\\VS\\Common\\IDE\\IDE98\\Extra"), L"D:\\VS\\VB98");
+  // Only the first occurrence counts.
+  EXPECT_EQ(IdeFolderFromInstallDir(L"E:\\A\\Common\\IDE\\IDE98\\B\\Common\\IDE\\IDE98"),
+            L"E:\\A\\VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L"\\Common\\IDE\\IDE98"), L"\\VB98");
+  // A trailing separator after the marker changes nothing.
+  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\Common\\IDE\\IDE98\\"), L"C:\\VS\\VB98");
+}
+
+TEST(IdeFolderFromInstallDir, WithoutAnExactMarkerTheFolderIsRelative) {
+  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\common\\ide\\ide98"), L"VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\COMMON\\IDE\\IDE98"), L"VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\Common\\IDE"), L"VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L"C:/VS/Common/IDE/IDE98"), L"VB98");
+  EXPECT_EQ(IdeFolderFromInstallDir(L""), L"VB98");
+}
+
+// A fresh folder under the temporary folder, removed with its contents afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    wchar_t base[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"switcher-core-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter_++);
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() { RemoveTree(path_); }
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  static void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found{};
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = dir + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(full);
+        } else {
+          DeleteFileW(full.c_str());
+        }
+      } while (FindNextFileW(h, &found));
+      FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+  }
+  static inline int counter_ = 0;
+  std::wstring path_;
+};
+
+void WriteFile(const std::wstring& path, const std::string& content) {
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  out << content;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+TEST(IsNormalFile, CountsOnlyNormalFiles) {
+  ScratchFolder dir;
+  const std::wstring path = dir.Path() + L"\\VB6.EXE.Manifest";
+  EXPECT_FALSE(switcher::IsNormalFile(path));
+
+  WriteFile(path, "x");
+  EXPECT_TRUE(switcher::IsNormalFile(path));
+  struct Case {
+    DWORD attributes;
+    bool counts;
+  };
+  for (const Case c : {Case{FILE_ATTRIBUTE_READONLY, true}, Case{FILE_ATTRIBUTE_ARCHIVE, true},
+                       Case{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, true},
+                       Case{FILE_ATTRIBUTE_HIDDEN, false}, Case{FILE_ATTRIBUTE_SYSTEM, false},
+                       Case{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, false}}) {
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), c.attributes));
+    EXPECT_EQ(switcher::IsNormalFile(path), c.counts) << "attributes " << c.attributes;
+  }
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+
+  ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+  EXPECT_FALSE(switcher::IsNormalFile(path)) << "a folder of that name is no manifest";
+}
+
+// A stand-in VB6 installation: the registry's InstallDir points at <root>\VS\Common\IDE\IDE98,
+// the IDE folder <root>\VS\VB98 holds a VB6.EXE, and <root>\app holds the shipped manifest.
+class SwitcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryW((root_.Path() + L"\\VS").c_str(), nullptr);
+    CreateDirectoryW(ide_.c_str(), nullptr);
+    CreateDirectoryW(app_.c_str(), nullptr);
+    WriteFile(ide_ + L"\\VB6.EXE", "MZ stand-in");
+    WriteFile(app_ + L"\\VB6.EXE.Manifest", shipped_);
+    SetInstallDir(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
+  }
+
+  void SetInstallDir(const std::wstring& value) {
+    std::string bytes = Ansi(value);
+    bytes.push_back('\0');
+    registry_.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "InstallDir",
+                       reg::kRegSz, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+
+  // Sets VB6.EXE's last-write time well into the past.
+  void AgeIdeExe() {
+    HANDLE h = CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME old{};
+    SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
+    SystemTimeToFileTime(&year2000, &old);
+    SetFileTime(h, nullptr, nullptr, &old);
+    CloseHandle(h);
+  }
+
+  // Seconds between now and VB6.EXE's last-write time.
+  double IdeExeAge() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](FILETIME t) {
+      return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7;
+  }
+
+  ScratchFolder root_;
+  std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
+  std::wstring app_ = root_.Path() + L"\\app";
+  std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
+  std::string shipped_ = "<?xml version=\"1.0\"?>\r\n<assembly>shipped</assembly>\r\n";
+  FakeRegistry registry_;
+  switcher::Switcher logic_{registry_, app_};
+};
+
+TEST_F(SwitcherTest, EachLookupReadsInstallDirWithItsOwnObjectAndClosesItsKey) {
+  registry_.ClearCalls();
+  EXPECT_EQ(logic_.GetIdeFolder(), ide_);
+  EXPECT_FALSE(logic_.IsManifestInstalled());
+  const auto opens = registry_.CallsTo("RegOpenKeyExA");
+  ASSERT_EQ(opens.size(), 2u);
+  for (const auto& open : opens) {
+    EXPECT_EQ(open.key, reg::kLocalMachine);
+    EXPECT_EQ(open.name, "SOFTWARE\\Microsoft\\VisualStudio\\6.0\\");
+  }
+  EXPECT_EQ(registry_.OpenHandleCount(), 0);
+}
+
+TEST_F(SwitcherTest, WithoutTheValueTheFolderIsTheRelativeVB98) {
+  FakeRegistry empty;
+  switcher::Switcher logic(empty, app_);
+  EXPECT_EQ(logic.GetIdeFolder(), L"VB98");
+  SetInstallDir(root_.Path() + L"\\VS\\common\\ide\\ide98");
+  EXPECT_EQ(logic_.GetIdeFolder(), L"VB98");
+}
+
+TEST_F(SwitcherTest, InstallCopiesTheShippedBytesAndTouchesTheIde) {
+  AgeIdeExe();
+  ASSERT_GT(IdeExeAge(), 86400.0);
+  const switcher::Outcome outcome = logic_.Install();
+  ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
+  EXPECT_EQ(ReadFile(installed_), shipped_);
+  EXPECT_TRUE(logic_.IsManifestInstalled());
+  EXPECT_LT(IdeExeAge(), 600.0) << "VB6.EXE's last-write time should be now";
+}
+
+TEST_F(SwitcherTest, InstallReplacesAnExistingManifest) {
+  WriteFile(installed_, "an older and much longer manifest that must go away entirely .......");
+  ASSERT_TRUE(logic_.Install().ok());
+  EXPECT_EQ(ReadFile(installed_), shipped_);
+}
+
+TEST_F(SwitcherTest, InstallWithoutVb6ExeStillSucceeds) {
+  DeleteFileW((ide_ + L"\\VB6.EXE").c_str());
+  EXPECT_TRUE(logic_.Install().ok());
+  EXPECT_FALSE(Exists(ide_ + L"\\VB6.EXE")) << "the touch must not create the exe";
+}
+
+TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
+  DeleteFileW((app_ + L"\\VB6.EXE.Manifest").c_str());
+  const switcher::Outcome outcome = logic_.Install();
+  ASSERT_FALSE(outcome.ok());
+  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_NE(outcome.report.find(L"install"), std::wstring::npos);
+  EXPECT_NE(outcome.report.find(app_ + L"\\VB6.EXE.Manifest"), std::wstring::npos);
+  EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
+  EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
+            std::wstring::npos);
+  EXPECT_FALSE(Exists(installed_));
+}
+
+TEST_F(SwitcherTest, InstallIntoAMissingFolderFailsAndLeavesNothing) {
+  SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
+  const switcher::Outcome outcome = logic_.Install();
+  ASSERT_FALSE(outcome.ok());
+  EXPECT_NE(outcome.report.find(root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"),
+            std::wstring::npos);
+  EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
+}
+
+TEST_F(SwitcherTest, RemoveDeletesAndTouchesTheIde) {
+  WriteFile(installed_, shipped_);
+  AgeIdeExe();
+  const switcher::Outcome outcome = logic_.Remove();
+  ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
+  EXPECT_FALSE(Exists(installed_));
+  EXPECT_FALSE(logic_.IsManifestInstalled());
+  EXPECT_LT(IdeExeAge(), 600.0);
+}
+
+TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
+  AgeIdeExe();
+  const switcher::Outcome outcome = logic_.Remove();
+  ASSERT_FALSE(outcome.ok());
+  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_NE(outcome.report.find(L"remove"), std::wstring::npos);
+  EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
+  EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
+            std::wstring::npos);
+  EXPECT_GT(IdeExeAge(), 86400.0) << "a failed operation leaves VB6.EXE alone";
+}
+
+TEST_F(SwitcherTest, RemoveOfAReadOnlyManifestFailsAndKeepsIt) {
+  WriteFile(installed_, shipped_);
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(logic_.IsManifestInstalled());
+  const switcher::Outcome outcome = logic_.Remove();
+  EXPECT_FALSE(outcome.ok());
+  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ReadFile(installed_), shipped_);
+}
+
+TEST_F(SwitcherTest, AHiddenManifestIsNotInstalled) {
+  WriteFile(installed_, "hidden");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_FALSE(logic_.IsManifestInstalled());
+  // Copying onto a hidden file is refused, as Windows refuses it; the file stays as it was.
+  const switcher::Outcome outcome = logic_.Install();
+  if (!outcome.ok()) {
+    EXPECT_EQ(ReadFile(installed_), "hidden");
+    EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
+  } else {
+    EXPECT_EQ(ReadFile(installed_), shipped_);
+  }
+}
+
+TEST(SystemErrorText, IsTheSystemsOwnLineWithoutABreak) {
+  const std::wstring text = switcher::SystemErrorText(ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find(L'\n'), std::wstring::npos);
+  EXPECT_EQ(text.back() == L' ', false);
+}
+
+}  // namespace
