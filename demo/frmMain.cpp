@@ -78,13 +78,20 @@ bool RegisterFormClass(HINSTANCE instance, WNDPROC proc) {
 }
 
 // A drop-down combo sizes its field from its font; bring the field to the laid-out height.
+// The field follows the item height one for one, but what CB_GETITEMHEIGHT reports is not
+// always what CB_SETITEMHEIGHT takes (Wine's differ by two), so set and measure.
 void FitComboField(HWND combo, int height) {
-  RECT field{};
-  GetWindowRect(combo, &field);
-  const int delta = height - static_cast<int>(field.bottom - field.top);
-  const auto itemHeight = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
-  if (delta != 0 && itemHeight + delta > 0) {
-    SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), itemHeight + delta);
+  auto fieldHeight = [combo] {
+    RECT field{};
+    GetWindowRect(combo, &field);
+    return static_cast<int>(field.bottom - field.top);
+  };
+  int itemHeight = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int delta = height - fieldHeight();
+    if (delta == 0 || itemHeight + delta <= 0) return;
+    itemHeight += delta;
+    SendMessageW(combo, CB_SETITEMHEIGHT, WPARAM(-1), itemHeight);
   }
 }
 

@@ -1,0 +1,230 @@
+// Sheenling.exe driven as a user meets it: a copy of the program in a folder of its own,
+// with or without the manifest beside it, started and inspected from outside.
+#include "tests/gui/GuiDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The build puts the exe and its manifest in one folder (see CMakeLists.txt).
+std::wstring BuiltFolder() {
+  const std::string narrow = SHEENLING_DIR;
+  std::wstring wide(narrow.begin(), narrow.end());
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide;
+}
+
+enum Id : int {
+  cmdButton = 101,
+  chkCheckBox = 102,
+  Option1 = 103,
+  List1 = 104,
+  lblDescription = 105,
+  Combo1 = 106,
+  Text1 = 107,
+};
+
+const std::wstring kDescription =
+    L"Set your VB6 programs to run in style XP, we use the ManiFest file technique.\r\n"
+    L"To see the results, you will have to compile this example, then run it with the "
+    L"manifest file under the directory of the EXE file .";
+
+// One running copy of Sheenling and its window.
+struct RunningSheenling {
+  gui::TempDirectory folder;
+  gui::Process process;
+  HWND window;
+};
+
+RunningSheenling Launch(bool withManifest) {
+  gui::TempDirectory folder;
+  gui::CopyFileOrThrow(BuiltFolder() + L"\\Sheenling.exe", folder.Path() + L"\\Sheenling.exe");
+  if (withManifest) {
+    gui::CopyFileOrThrow(BuiltFolder() + L"\\Sheenling.exe.manifest",
+                         folder.Path() + L"\\Sheenling.exe.manifest");
+  }
+  gui::Process process = gui::Process::Start(folder.Path() + L"\\Sheenling.exe", folder.Path());
+  const HWND window = gui::WaitForTopLevelWindow(process.Id(), L"Sheenling");
+  gui::WaitForControls(window,
+                       {cmdButton, chkCheckBox, Option1, List1, lblDescription, Combo1, Text1});
+  return RunningSheenling{std::move(folder), std::move(process), window};
+}
+
+LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+    ADD_FAILURE() << "no answer to message " << message;
+  }
+  return static_cast<LRESULT>(result);
+}
+
+struct Expected {
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;
+  RECT rect;  // pixels at 96 DPI: twips / 15
+};
+
+// In z-order, which is the order of creation and of Tab.
+const Expected kLayout[] = {
+    {cmdButton, L"Button", L"Button", {24, 96, 24 + 121, 96 + 33}},
+    {chkCheckBox, L"Button", L"Check Box", {24, 152, 24 + 137, 152 + 17}},
+    {Option1, L"Button", L"Option1", {24, 184, 24 + 121, 184 + 17}},
+    {List1, L"ListBox", L"", {24, 208, 24 + 201, 208 + 30}},
+    {lblDescription, L"Static", kDescription.c_str(), {24, 8, 24 + 353, 8 + 65}},
+    {Combo1, L"ComboBox", L"Combo1", {24, 256, 24 + 201, 256 + 21}},
+    {Text1, L"Edit", L"Text1", {240, 104, 240 + 137, 104 + 177}},
+};
+
+class SheenlingWindow : public testing::TestWithParam<bool> {};
+
+TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
+  RunningSheenling app = Launch(GetParam());
+  EXPECT_EQ(gui::WindowText(app.window), L"Sheenling");
+  const SIZE client = gui::ClientSize(app.window);
+  EXPECT_EQ(client.cx, 399);  // 5985 twips
+  EXPECT_EQ(client.cy, 304);  // 4560 twips
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(app.window, GWL_STYLE));
+  EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+  EXPECT_TRUE(style & WS_SYSMENU) << "no close box";
+  EXPECT_EQ(GetWindow(app.window, GW_OWNER), nullptr);
+
+  const std::vector<gui::Control> controls = gui::ChildControls(app.window);
+  ASSERT_EQ(controls.size(), std::size(kLayout));
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const gui::Control& c = controls[i];
+    const Expected& e = kLayout[i];
+    SCOPED_TRACE("control " + std::to_string(e.id));
+    EXPECT_EQ(c.id, e.id);
+    EXPECT_EQ(c.className, e.className);
+    EXPECT_EQ(c.text, e.text);
+    EXPECT_EQ(c.rect.left, e.rect.left);
+    EXPECT_EQ(c.rect.top, e.rect.top);
+    EXPECT_EQ(c.rect.right, e.rect.right);
+    EXPECT_EQ(c.rect.bottom, e.rect.bottom);
+    EXPECT_TRUE(c.visible);
+    EXPECT_TRUE(c.enabled);
+    // Only the label is skipped by Tab.
+    EXPECT_EQ((c.style & WS_TABSTOP) != 0, e.id != lblDescription);
+  }
+  // The kind of each control.
+  EXPECT_EQ(controls[0].style & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
+  EXPECT_EQ(controls[1].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTOCHECKBOX));
+  EXPECT_EQ(controls[2].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTORADIOBUTTON));
+  EXPECT_EQ(Ask(controls[3].hwnd, LB_GETCOUNT), 0);
+  EXPECT_EQ(controls[4].style & SS_TYPEMASK, static_cast<DWORD>(SS_LEFT));  // wraps words
+  EXPECT_EQ(controls[5].style & 3u, static_cast<DWORD>(CBS_DROPDOWN));
+  EXPECT_EQ(Ask(controls[5].hwnd, CB_GETCOUNT), 0);
+  EXPECT_EQ(controls[6].style & ES_MULTILINE, 0u);
+}
+
+TEST_P(SheenlingWindow, LoadsComctl32FromWinSxSOnlyWithTheManifest) {
+  RunningSheenling app = Launch(GetParam());
+  std::vector<std::wstring> comctl;
+  for (const std::wstring& m : app.process.LoadedModules()) {
+    if (gui::ContainsNoCase(m, L"\\comctl32.dll")) comctl.push_back(m);
+  }
+  ASSERT_FALSE(comctl.empty()) << "comctl32 was never loaded";
+  for (const std::wstring& path : comctl) {
+    if (GetParam()) {
+      EXPECT_TRUE(gui::ContainsNoCase(path, L"\\winsxs\\") &&
+                  gui::ContainsNoCase(path, L"common-controls"))
+          << gui::Narrow(path);
+    } else {
+      EXPECT_TRUE(gui::ContainsNoCase(path, L"\\system32\\comctl32.dll")) << gui::Narrow(path);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ManifestBesideTheExe, SheenlingWindow, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return param.param ? "WithManifest" : "WithoutManifest";
+                         });
+
+TEST(SheenlingProgram, CarriesNoManifestOfItsOwn) {
+  // An embedded manifest would win over the file beside the exe and fix the style.
+  const std::wstring exe = BuiltFolder() + L"\\Sheenling.exe";
+  HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
+  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
+  FreeLibrary(image);
+}
+
+TEST(SheenlingProgram, TabAndShiftTabFollowTheTabOrder) {
+  RunningSheenling app = Launch(true);
+  auto id = [](HWND h) { return GetDlgCtrlID(h); };
+  std::vector<int> order;
+  for (HWND h : gui::TabOrder(app.window)) order.push_back(id(h));
+  EXPECT_EQ(order, (std::vector<int>{cmdButton, chkCheckBox, Option1, List1, Combo1, Text1}));
+  EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, GetDlgItem(app.window, cmdButton), TRUE)),
+            Text1);
+
+  // The keyboard: the focus starts on the first control and Tab walks the order round.
+  const DWORD thread = app.process.MainThreadId();
+  // The focus may sit in a control's own child (the combo's edit field).
+  auto focusedControl = [&]() -> int {
+    HWND f = gui::FocusedWindow(thread);
+    while (f != nullptr && GetParent(f) != app.window) f = GetParent(f);
+    return f == nullptr ? 0 : GetDlgCtrlID(f);
+  };
+  ASSERT_TRUE(gui::WaitUntil([&] { return focusedControl() == cmdButton; }, 10s))
+      << "focus on " << focusedControl();
+  const int walk[] = {chkCheckBox, Option1, List1, Combo1, Text1, cmdButton};
+  for (int next : walk) {
+    gui::PressKey(gui::FocusedWindow(thread), VK_TAB);
+    EXPECT_TRUE(gui::WaitUntil([&] { return focusedControl() == next; }, 5s))
+        << "expected " << next << ", focus on " << focusedControl();
+  }
+}
+
+TEST(SheenlingProgram, LabelHoldsBothSentencesAfterLoad) {
+  RunningSheenling app = Launch(true);
+  const std::wstring text = gui::WindowText(gui::ControlById(app.window, lblDescription));
+  EXPECT_EQ(text, kDescription);
+  // One CR LF pair, and the blank before the last full stop.
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 1);
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 1);
+  EXPECT_EQ(text.substr(text.size() - 2), L" .");
+}
+
+TEST(SheenlingProgram, ControlsBehaveAsStandardControls) {
+  RunningSheenling app = Launch(true);
+  const HWND check = gui::ControlById(app.window, chkCheckBox);
+  gui::Click(check);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_CHECKED; }, 5s));
+  gui::Click(check);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_UNCHECKED; }, 5s));
+
+  const HWND option = gui::ControlById(app.window, Option1);
+  EXPECT_EQ(gui::CheckState(option), BST_UNCHECKED);
+  gui::Click(option);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(option) == BST_CHECKED; }, 5s));
+
+  const HWND combo = gui::ControlById(app.window, Combo1);
+  Ask(combo, CB_SHOWDROPDOWN, TRUE);
+  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), TRUE);
+  Ask(combo, CB_SHOWDROPDOWN, FALSE);
+  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), FALSE);
+
+  const HWND edit = gui::ControlById(app.window, Text1);
+  Ask(edit, EM_SETSEL, 5, 5);
+  PostMessageW(edit, WM_CHAR, L'x', 1);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::WindowText(edit) == L"Text1x"; }, 5s))
+      << gui::Narrow(gui::WindowText(edit));
+  EXPECT_TRUE(app.process.IsRunning());
+}
+
+TEST(SheenlingProgram, TheCloseBoxEndsTheProgram) {
+  RunningSheenling app = Launch(false);
+  PostMessageW(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(app.process.WaitForExit(30s), std::optional<DWORD>(0u));
+}
+
+}  // namespace

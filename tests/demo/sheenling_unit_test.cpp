@@ -1,0 +1,115 @@
+// Sheenling's module and window loaded into the test program itself: the registration
+// seam, the conversion of twips, the font, and a window shown after a failed registration.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "demo/frmMain.h"
+#include "demo/mdlMain.h"
+
+namespace {
+
+struct Recorded {
+  int calls = 0;
+  DWORD size = 0;
+  DWORD classes = 0;
+};
+Recorded recorded;
+
+BOOL WINAPI FakeInit(const INITCOMMONCONTROLSEX* record) {
+  ++recorded.calls;
+  recorded.size = record->dwSize;
+  recorded.classes = record->dwICC;
+  return FALSE;  // a refusal by the function is not a failure to run it
+}
+
+// Removes the WM_QUIT that the window's end posts to this thread.
+void DrainMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+TEST(StartCommonControls, MakesOneCallWithTheEightByteRecord) {
+  recorded = {};
+  EXPECT_TRUE(sheenling::StartCommonControls(&FakeInit));
+  EXPECT_EQ(recorded.calls, 1);
+  EXPECT_EQ(recorded.size, 8u);
+  EXPECT_EQ(recorded.classes, 0x200u);
+}
+
+TEST(StartCommonControls, IsFalseOnlyWhenTheFunctionIsMissing) {
+  EXPECT_FALSE(sheenling::StartCommonControls(nullptr));
+  EXPECT_TRUE(sheenling::StartCommonControls());
+  EXPECT_NE(GetModuleHandleW(L"comctl32.dll"), nullptr);
+}
+
+TEST(TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
+  EXPECT_EQ(sheenling::TwipsToPixels(15, 96), 1);
+  EXPECT_EQ(sheenling::TwipsToPixels(5985, 96), 399);
+  EXPECT_EQ(sheenling::TwipsToPixels(4560, 96), 304);
+  EXPECT_EQ(sheenling::TwipsToPixels(0, 96), 0);
+  // Halves round away from zero; larger screens scale up.
+  EXPECT_EQ(sheenling::TwipsToPixels(7, 96), 0);
+  EXPECT_EQ(sheenling::TwipsToPixels(8, 96), 1);
+  EXPECT_EQ(sheenling::TwipsToPixels(5985, 120), 499);
+  EXPECT_EQ(sheenling::TwipsToPixels(5985, 144), 599);
+}
+
+TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
+  sheenling::Main([] { return sheenling::StartCommonControls(nullptr); });
+  const HWND window = sheenling::MainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+  int children = 0;
+  for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    ++children;
+  }
+  EXPECT_EQ(children, 7);
+  sheenling::Unload();
+  EXPECT_EQ(sheenling::MainWindow(), nullptr);
+  EXPECT_FALSE(IsWindow(window));
+  DrainMessages();
+}
+
+TEST(FrmMain, EveryControlUsesTahoma825Regular) {
+  auto form = sheenling::FrmMain::Load(GetModuleHandleW(nullptr));
+  ASSERT_NE(form, nullptr);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+
+  LOGFONTW lf{};
+  ASSERT_EQ(GetObjectW(form->Font(), sizeof lf, &lf), static_cast<int>(sizeof lf));
+  EXPECT_EQ(std::wstring(lf.lfFaceName), L"Tahoma");
+  EXPECT_EQ(lf.lfHeight, -MulDiv(825, dpi, 7200));
+  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+  EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
+
+  int checked = 0;
+  for (HWND c = GetWindow(form->Hwnd(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), form->Font())
+        << GetDlgCtrlID(c);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 7);
+  // Loaded but not shown until Main shows it.
+  EXPECT_FALSE(IsWindowVisible(form->Hwnd()));
+  form.reset();
+  DrainMessages();
+}
+
+TEST(FrmMain, TheFormOutlivesAWindowClosedByTheUser) {
+  auto form = sheenling::FrmMain::Load(GetModuleHandleW(nullptr));
+  ASSERT_NE(form, nullptr);
+  form->Show();
+  DestroyWindow(form->Hwnd());
+  EXPECT_EQ(form->Hwnd(), nullptr);
+  form.reset();  // nothing left to destroy twice
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "closing must end";
+  DrainMessages();
+}
+
+}  // namespace
