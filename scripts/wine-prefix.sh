@@ -4,7 +4,19 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
-[ -f "$WINEPREFIX/.ready" ] && exit 0
+# Debian's Wine looks for its own fonts (Tahoma; Marlett, which draws the caption
+# buttons) under a path it cannot resolve, and finds them in the prefix's Fonts folder.
+# Each file is copied under a temporary name and renamed, so a program starting at the
+# same time never sees half a font.
+install_wine_fonts() {
+  local dir="$WINEPREFIX/drive_c/windows/Fonts" f
+  [ -d /usr/share/wine/fonts ] && [ -d "$dir" ] || return 0
+  for f in /usr/share/wine/fonts/*.ttf; do
+    [ -f "$dir/${f##*/}" ] && continue
+    cp "$f" "$dir/.${f##*/}.$$" && mv -f "$dir/.${f##*/}.$$" "$dir/${f##*/}"
+  done
+}
+[ -f "$WINEPREFIX/.ready" ] && { install_wine_fonts; exit 0; }
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
@@ -12,4 +24,5 @@ flock 9
 "$WINE" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-prefix: could not create $WINEPREFIX" >&2; exit 1; }
+install_wine_fonts
 touch "$WINEPREFIX/.ready"
