@@ -212,8 +212,21 @@ TEST_P(Enumeration, SubkeysInIndexOrderFoundByNameInAnyCase) {
 TEST_P(Enumeration, SubkeyNamesOfTheLongestLengthAreListedWhole) {
   const std::string longest(255, 'k');
   const std::string other = std::string(254, 'm') + "Z";
-  MakeKey(longest);
-  MakeKey(other);
+  // The ANSI entry points take at most 260 characters of path, so such names are
+  // made below an open handle rather than by their whole path.
+  RegHandle parent = 0;
+  ASSERT_EQ(
+      api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyAllAccess, &parent),
+      reg::kSuccess);
+  for (const std::string& name : {longest, other}) {
+    RegHandle child = 0;
+    uint32_t disposition = 0;
+    EXPECT_EQ(api().RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
+                                    nullptr, &child, &disposition),
+              reg::kSuccess);
+    api().RegCloseKey(child);
+  }
+  api().RegCloseKey(parent);
   EXPECT_EQ(Names(Routines().EnumRegistryKeys(reg::kCurrentUser, Path())),
             (std::vector<String>{Wide(longest), Wide(other)}));
 }
