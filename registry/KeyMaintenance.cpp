@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "registry/KeyHandle.h"
 #include "registry/RegistryRoutines.h"
 #include "registry/ValueCodec.h"
 
@@ -14,49 +15,18 @@ namespace {
 // even build its arguments.
 constexpr int32_t kNotEnoughMemory = 8;
 
-// A key handle this call received from the platform, closed when the call ends.
-class OpenedKey {
- public:
-  explicit OpenedKey(RegistryApi& api) : api_(api) {}
-  ~OpenedKey() {
-    if (!open_) return;
-    try {
-      api_.RegCloseKey(handle_);
-    } catch (...) {
-      // Closing is the last step; its outcome is never looked at.
-    }
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-
-  // Where the platform puts the handle.
-  RegHandle* Slot() { return &handle_; }
-  // Takes the status of the call that filled Slot(); on success the handle is ours.
-  RegStatus Keep(RegStatus status) {
-    open_ = status == reg::kSuccess;
-    return status;
-  }
-  RegHandle handle() const { return handle_; }
-
- private:
-  RegistryApi& api_;
-  RegHandle handle_ = 0;
-  bool open_ = false;
-};
-
 }  // namespace
 
 bool RegistryRoutines::SetRegistryValue(const String& ValueName, const Variant& value,
                                         const int32_t& DType) {
   try {
     const std::string path = api_->ToAnsi(ObjectPath());
-    OpenedKey key(*api_);
+    KeyHandle key(*api_);
     // Write access to an existing key only: the writer never creates a key.
-    if (key.Keep(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyWrite, key.Slot())) !=
-        reg::kSuccess) {
-      return false;
-    }
-    return codec::WriteValue(*api_, key.handle(), ValueName, value, DType);
+    key.Adopt(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyWrite, key.Out()) ==
+              reg::kSuccess);
+    if (!key) return false;
+    return codec::WriteValue(*api_, key.get(), ValueName, value, DType);
   } catch (...) {
     return false;
   }
@@ -65,9 +35,10 @@ bool RegistryRoutines::SetRegistryValue(const String& ValueName, const Variant& 
 bool RegistryRoutines::KeyExists() {
   try {
     const std::string path = api_->ToAnsi(ObjectPath());
-    OpenedKey key(*api_);
-    return key.Keep(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyRead, key.Slot())) ==
-           reg::kSuccess;
+    KeyHandle key(*api_);
+    key.Adopt(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyRead, key.Out()) ==
+              reg::kSuccess);
+    return static_cast<bool>(key);
   } catch (...) {
     return false;
   }
@@ -82,11 +53,11 @@ String CreateAt(RegistryApi& api, RegHandle root, const String& path,
   const std::string ansiPath = api.ToAnsi(path);
   char noClass[1] = {'\0'};
   uint32_t disposition = 0;  // new or existing: both count as success
-  OpenedKey key(api);
-  const RegStatus status =
-      key.Keep(api.RegCreateKeyExA(root, ansiPath.c_str(), 0, noClass, 0 /*non-volatile*/,
-                                   reg::kKeyAllAccess, &security, key.Slot(), &disposition));
-  return status == reg::kSuccess ? String(u"0") : String();
+  KeyHandle key(api);
+  key.Adopt(api.RegCreateKeyExA(root, ansiPath.c_str(), 0, noClass, 0 /*non-volatile*/,
+                                reg::kKeyAllAccess, &security, key.Out(),
+                                &disposition) == reg::kSuccess);
+  return key ? String(u"0") : String();
 }
 
 }  // namespace
@@ -129,11 +100,13 @@ int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
   try {
     const std::string path = api_->ToAnsi(ObjectPath());
     const std::string name = api_->ToAnsi(ValueName);
-    OpenedKey key(*api_);
+    KeyHandle key(*api_);
     const RegStatus opened =
-        key.Keep(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyAllAccess, key.Slot()));
-    if (opened != reg::kSuccess) return opened;
-    return api_->RegDeleteValueA(key.handle(), name.c_str());
+        api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyAllAccess, key.Out());
+    key.Adopt(opened == reg::kSuccess);
+    if (!key) return opened;
+    // The key is closed whatever the deletion answered.
+    return api_->RegDeleteValueA(key.get(), name.c_str());
   } catch (...) {
     return kNotEnoughMemory;
   }

@@ -1,0 +1,304 @@
+// KeyExists, CreateKey, DeleteKey and DeleteValue on both backends; on the stand-in
+// also the exact calls, the zeroed security record, denied rights and open handles.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "registry/RegistryRoutines.h"
+#include "tests/support/Backends.h"
+
+namespace {
+
+String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
+
+std::vector<std::string> Functions(const std::vector<FakeRegistry::Call>& calls) {
+  std::vector<std::string> out;
+  for (const auto& c : calls) out.push_back(c.function);
+  return out;
+}
+
+// A handle value nothing hands out.
+constexpr RegHandle kBogusRoot = 0x0BADBAD0;
+
+class Keys : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    routines_ = std::make_unique<RegistryRoutines>(api());
+    routines_->hkey(reg::kCurrentUser);
+    routines_->KeyRoot(Wide(scratch()));
+  }
+  void TearDown() override {
+    if (fake() != nullptr) {
+      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a key was left open";
+    }
+    BackendTest::TearDown();
+  }
+
+  RegistryRoutines& routines() { return *routines_; }
+  void ClearCalls() {
+    if (fake() != nullptr) fake()->ClearCalls();
+  }
+  std::vector<std::string> CallNames() {
+    return fake() != nullptr ? Functions(fake()->Calls()) : std::vector<std::string>{};
+  }
+  bool HasValue(const std::string& rel, const std::string& name) {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    return GetValue(rel, name, type, data);
+  }
+
+ private:
+  std::unique_ptr<RegistryRoutines> routines_;
+};
+
+// ---- KeyExists -------------------------------------------------------------------------
+
+TEST_P(Keys, KeyExistsOpensForReadingAndClosesWhatItOpened) {
+  routines().Subkey(u"A");
+  ClearCalls();
+  EXPECT_FALSE(routines().KeyExists());
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
+    EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyRead);
+    EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
+  }
+  MakeKey("A");
+  ClearCalls();
+  EXPECT_TRUE(routines().KeyExists());
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegOpenKeyExA", "RegCloseKey"}));
+  }
+}
+
+TEST_P(Keys, KeyExistsPassesEmptyPiecesUnchanged) {
+  routines().Subkey(u"");
+  ClearCalls();
+  EXPECT_TRUE(routines().KeyExists()) << "a trailing separator names the key itself";
+  if (fake() != nullptr) {
+    EXPECT_EQ(fake()->Calls()[0].name, scratch() + "\\");
+  }
+  routines().KeyRoot(u"");
+  routines().Subkey(Wide(scratch()));
+  ClearCalls();
+  EXPECT_FALSE(routines().KeyExists()) << "a leading separator is a bad path";
+  if (fake() != nullptr) {
+    EXPECT_EQ(fake()->Calls()[0].name, "\\" + scratch());
+  }
+  routines().hkey(0);
+  routines().KeyRoot(Wide(scratch()));
+  routines().Subkey(u"");
+  EXPECT_FALSE(routines().KeyExists());
+}
+
+// ---- CreateKey -------------------------------------------------------------------------
+
+TEST_P(Keys, CreateKeyWithoutANameCreatesTheSubkey) {
+  routines().Subkey(u"A");
+  ClearCalls();
+  EXPECT_EQ(routines().CreateKey(), u"0");
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegCreateKeyExA", "RegCloseKey"}));
+    const auto& create = fake()->Calls()[0];
+    EXPECT_EQ(create.key, reg::kCurrentUser);
+    EXPECT_EQ(create.name, Join("A"));
+    EXPECT_EQ(create.options, 0u) << "non-volatile";
+    EXPECT_EQ(create.access, reg::kKeyAllAccess);
+    EXPECT_TRUE(create.classGiven);
+    ASSERT_TRUE(create.securityGiven);
+    EXPECT_EQ(create.security.nLength, 0u);
+    EXPECT_EQ(create.security.lpSecurityDescriptor, 0u);
+    EXPECT_EQ(create.security.bInheritHandle, 0);
+    EXPECT_EQ(fake()->Calls()[1].key, create.result);
+  }
+  EXPECT_TRUE(HasKey("A"));
+  EXPECT_EQ(routines().Subkey(), u"A");
+}
+
+TEST_P(Keys, CreateKeyWritesTheResolvedNameBackAsText) {
+  Variant name(5);
+  EXPECT_EQ(routines().CreateKey(name), u"0");
+  EXPECT_EQ(name.kind(), Variant::Kind::Text);
+  EXPECT_EQ(name, Variant(u"5"));
+  EXPECT_TRUE(HasKey("5"));
+
+  routines().Subkey(u"Ignored");
+  Variant deep(u"A\\B\\C");
+  ClearCalls();
+  EXPECT_EQ(routines().CreateKey(deep), u"0");
+  EXPECT_TRUE(HasKey("A\\B\\C"));
+  EXPECT_FALSE(HasKey("Ignored"));
+  if (fake() != nullptr) {
+    EXPECT_EQ(fake()->CallsTo("RegCreateKeyExA").size(), 1u) << "all levels in one call";
+  }
+}
+
+TEST_P(Keys, CreateKeyOnAnExistingKeyOpensItAndKeepsItsContent) {
+  PutValue("A\\Child", "v", reg::kRegDword, {1, 0, 0, 0});
+  Variant name(u"A");
+  EXPECT_EQ(routines().CreateKey(name), u"0");
+  EXPECT_EQ(routines().CreateKey(name), u"0");
+  EXPECT_TRUE(HasValue("A\\Child", "v"));
+}
+
+TEST_P(Keys, CreateKeyWithANameWithoutTextCreatesNothing) {
+  const std::vector<Variant> names = {Variant::Null(), Variant::Missing(),
+                                      Variant(std::vector<Variant>{Variant(u"A")})};
+  for (const Variant& original : names) {
+    Variant name = original;
+    ClearCalls();
+    EXPECT_EQ(routines().CreateKey(name), u"");
+    EXPECT_EQ(name, original);
+    EXPECT_TRUE(CallNames().empty());
+  }
+  EXPECT_FALSE(HasKey("A"));
+}
+
+TEST_P(Keys, AFailingCreateKeyGivesEmptyTextNeverAStatus) {
+  Variant name(u"A");
+  routines().hkey(0);
+  EXPECT_EQ(routines().CreateKey(name), u"");
+  routines().hkey(kBogusRoot);
+  EXPECT_EQ(routines().CreateKey(name), u"");
+  routines().hkey(reg::kCurrentUser);
+  routines().KeyRoot(u"");
+  routines().Subkey(Wide(scratch()));
+  EXPECT_EQ(routines().CreateKey(), u"") << "a leading separator is a bad path";
+  EXPECT_EQ(name, Variant(u"A"));
+  EXPECT_FALSE(HasKey("A"));
+}
+
+// ---- DeleteKey -------------------------------------------------------------------------
+
+TEST_P(Keys, DeleteKeyRemovesOneKeyBelowKeyRootIgnoringSubkey) {
+  MakeKey("A");
+  PutValue("B", "v", reg::kRegSz, {'x', 0});
+  routines().Subkey(u"A");
+  ClearCalls();
+  EXPECT_EQ(routines().DeleteKey(u"B"), reg::kSuccess);
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegDeleteKeyA"});
+    EXPECT_EQ(fake()->Calls()[0].name, Join("B"));
+    EXPECT_EQ(fake()->Calls()[0].key, reg::kCurrentUser);
+  }
+  EXPECT_FALSE(HasKey("B"));
+  EXPECT_TRUE(HasKey("A"));
+}
+
+TEST_P(Keys, DeleteKeyReportsThePlatformsStatus) {
+  MakeKey("P\\C");
+  EXPECT_EQ(routines().DeleteKey(u"P"), reg::kAccessDenied) << "subkeys are not removed";
+  EXPECT_TRUE(HasKey("P\\C"));
+  EXPECT_EQ(routines().DeleteKey(u"Absent"), reg::kFileNotFound);
+  EXPECT_EQ(routines().DeleteKey(u"P\\C"), reg::kSuccess);
+  EXPECT_EQ(routines().DeleteKey(u"P"), reg::kSuccess);
+  routines().hkey(0);
+  EXPECT_NE(routines().DeleteKey(u"Any"), reg::kSuccess);
+}
+
+// ---- DeleteValue -----------------------------------------------------------------------
+
+TEST_P(Keys, DeleteValueRemovesTheValueAndClosesTheKey) {
+  PutValue("A", "v", reg::kRegSz, {'x', 0});
+  PutValue("A", "", reg::kRegSz, {'d', 0});
+  routines().Subkey(u"A");
+  ClearCalls();
+  EXPECT_EQ(routines().DeleteValue(u"V"), reg::kSuccess) << "names compare without case";
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(),
+              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
+    EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyAllAccess);
+    EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
+    EXPECT_EQ(fake()->Calls()[1].key, fake()->Calls()[0].result);
+    EXPECT_EQ(fake()->Calls()[1].name, "V");
+  }
+  EXPECT_FALSE(HasValue("A", "v"));
+  EXPECT_EQ(routines().DeleteValue(u""), reg::kSuccess);
+  EXPECT_FALSE(HasValue("A", ""));
+}
+
+TEST_P(Keys, DeleteValueOfAMissingValueStillClosesTheKey) {
+  MakeKey("A");
+  routines().Subkey(u"A");
+  ClearCalls();
+  EXPECT_EQ(routines().DeleteValue(u"absent"), reg::kFileNotFound);
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(),
+              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
+  }
+}
+
+TEST_P(Keys, DeleteValueOnAKeyThatDoesNotOpenGivesTheOpensStatus) {
+  routines().Subkey(u"Absent");
+  ClearCalls();
+  EXPECT_EQ(routines().DeleteValue(u"v"), reg::kFileNotFound);
+  if (fake() != nullptr) {
+    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
+  }
+  routines().hkey(0);
+  EXPECT_NE(routines().DeleteValue(u"v"), reg::kSuccess);
+}
+
+TEST_P(Keys, DeleteValueNamesPassThroughTheCodePage) {
+  PutValue("A", "?", reg::kRegSz, {'q', 0});
+  routines().Subkey(u"A");
+  const String name = u"\u0100";
+  EXPECT_EQ(routines().DeleteValue(name), reg::kSuccess);
+  EXPECT_FALSE(HasValue("A", "?"));
+  EXPECT_EQ(name, u"\u0100");
+}
+
+INSTANTIATE_BACKENDS(Keys);
+
+// ---- Denied rights: only the stand-in can deny them -----------------------------------
+
+class KeysStandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake.MakeKey(reg::kCurrentUser, "Software\\T\\A");
+    fake.PutValue(reg::kCurrentUser, "Software\\T\\A", "v", reg::kRegSz, {'x', 0});
+    routines.hkey(reg::kCurrentUser);
+    routines.KeyRoot(u"Software\\T");
+    routines.Subkey(u"A");
+  }
+  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
+  FakeRegistry fake;
+  RegistryRoutines routines{fake};
+};
+
+TEST_F(KeysStandIn, KeyExistsIsFalseForAKeyThatMayNotBeRead) {
+  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x0001 /*KEY_QUERY_VALUE*/);
+  EXPECT_FALSE(routines.KeyExists());
+}
+
+TEST_F(KeysStandIn, CreateKeyWithoutTheRightToCreateGivesEmptyText) {
+  fake.DenyAccess(reg::kCurrentUser, "Software\\T", 0x0004 /*KEY_CREATE_SUB_KEY*/);
+  Variant name(u"New");
+  EXPECT_EQ(routines.CreateKey(name), u"");
+  EXPECT_FALSE(fake.HasKey(reg::kCurrentUser, "Software\\T\\New"));
+  EXPECT_EQ(name, Variant(u"New"));
+}
+
+TEST_F(KeysStandIn, DeleteKeyWithoutTheRightToDeleteIsRefused) {
+  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  EXPECT_EQ(routines.DeleteKey(u"A"), reg::kAccessDenied);
+  EXPECT_TRUE(fake.HasKey(reg::kCurrentUser, "Software\\T\\A"));
+}
+
+TEST_F(KeysStandIn, DeleteValueNeedsFullAccessEvenWhereSettingValuesIsAllowed) {
+  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
+  EXPECT_EQ(fake.Calls().size(), 1u);
+  EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, "Software\\T\\A", "v").has_value());
+}
+
+TEST_F(KeysStandIn, AFailingDeletionStillClosesTheKey) {
+  fake.InjectStatus("RegDeleteValueA", reg::kAccessDenied);
+  EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
+  EXPECT_EQ(fake.CallsTo("RegCloseKey").size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// SetRegistryValue on both backends: what is stored, read back directly and through
+// GetRegistryValue; on the stand-in also the exact call (bytes, size, type, access).
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/RegistryRoutines.h"
+#include "tests/support/Backends.h"
+
+namespace {
+
+String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
+
+std::vector<uint8_t> Le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
+std::vector<uint8_t> Chars(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+// Passes every call on to the stand-in, but stores string data as Windows (NT) does:
+// when the counted data does not end in NUL and the byte after it is one, that NUL
+// is stored too. Windows reads that byte, so reading it here also shows (under the
+// address sanitizer) that the writer's buffer really has it.
+class WindowsStringCount final : public RegistryApi {
+ public:
+  explicit WindowsStringCount(RegistryApi& inner) : inner_(inner) {}
+
+  RegStatus RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t Reserved,
+                           uint32_t dwType, const uint8_t* lpData, uint32_t cbData) override {
+    const bool text =
+        dwType == reg::kRegSz || dwType == reg::kRegExpandSz || dwType == reg::kRegMultiSz;
+    if (text && lpData != nullptr && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0) {
+      ++cbData;
+    }
+    return inner_.RegSetValueExA(hKey, lpValueName, Reserved, dwType, lpData, cbData);
+  }
+
+  RegStatus RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
+                          uint32_t samDesired, RegHandle* phkResult) override {
+    return inner_.RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
+  }
+  RegStatus RegQueryValueExA(RegHandle hKey, const char* lpValueName, uint32_t* lpReserved,
+                             uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) override {
+    return inner_.RegQueryValueExA(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+  }
+  RegStatus RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved, char* lpClass,
+                            uint32_t dwOptions, uint32_t samDesired,
+                            const RegSecurityAttributes* sa, RegHandle* phkResult,
+                            uint32_t* lpdwDisposition) override {
+    return inner_.RegCreateKeyExA(hKey, lpSubKey, Reserved, lpClass, dwOptions, samDesired, sa,
+                                  phkResult, lpdwDisposition);
+  }
+  RegStatus RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) override {
+    return inner_.RegDeleteKeyA(hKey, lpSubKey);
+  }
+  RegStatus RegDeleteValueA(RegHandle hKey, const char* lpValueName) override {
+    return inner_.RegDeleteValueA(hKey, lpValueName);
+  }
+  RegStatus RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName, uint32_t* lpcchName,
+                          uint32_t* lpReserved, char* lpClass, uint32_t* lpcchClass,
+                          RegFileTime* ft) override {
+    return inner_.RegEnumKeyExA(hKey, dwIndex, lpName, lpcchName, lpReserved, lpClass, lpcchClass,
+                                ft);
+  }
+  RegStatus RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
+                          uint32_t* lpcchValueName, uint32_t* lpReserved, uint32_t* lpType,
+                          uint8_t* lpData, uint32_t* lpcbData) override {
+    return inner_.RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved, lpType,
+                                lpData, lpcbData);
+  }
+  RegStatus RegConnectRegistryA(const char* m, RegHandle hKey, RegHandle* out) override {
+    return inner_.RegConnectRegistryA(m, hKey, out);
+  }
+  RegStatus RegCloseKey(RegHandle hKey) override { return inner_.RegCloseKey(hKey); }
+  uint32_t ExpandEnvironmentStringsA(const char* src, char* dst, uint32_t n) override {
+    return inner_.ExpandEnvironmentStringsA(src, dst, n);
+  }
+  std::string ToAnsi(std::u16string_view text) override { return inner_.ToAnsi(text); }
+  std::u16string FromAnsi(std::string_view bytes) override { return inner_.FromAnsi(bytes); }
+
+ private:
+  RegistryApi& inner_;
+};
+
+class Writing : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    MakeKey("W");
+    routines_ = std::make_unique<RegistryRoutines>(api());
+    routines_->hkey(reg::kCurrentUser);
+    routines_->KeyRoot(Wide(scratch()));
+    routines_->Subkey(u"W");
+  }
+  void TearDown() override {
+    if (fake() != nullptr) {
+      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a key was left open";
+    }
+    BackendTest::TearDown();
+  }
+
+  RegistryRoutines& routines() { return *routines_; }
+  void ClearCalls() {
+    if (fake() != nullptr) fake()->ClearCalls();
+  }
+
+  // Windows also stores the NUL that follows string data in memory when the size
+  // leaves it out and the data does not end in one; the stand-in stores the bytes
+  // it was given.
+  std::vector<uint8_t> AsStored(int32_t type, std::vector<uint8_t> sent) const {
+    const bool text = type == 1 || type == 2 || type == 7;
+    if (!isFake() && text && !sent.empty() && sent.back() != 0) sent.push_back(0);
+    return sent;
+  }
+
+  // Writes and checks the call the stand-in saw and what either backend holds.
+  void ExpectWritten(const std::string& name, const Variant& value, int32_t type,
+                     const std::vector<uint8_t>& bytes) {
+    ClearCalls();
+    EXPECT_TRUE(routines().SetRegistryValue(Wide(name), value, type));
+    if (fake() != nullptr) {
+      const auto opens = fake()->CallsTo("RegOpenKeyExA");
+      ASSERT_EQ(opens.size(), 1u);
+      EXPECT_EQ(opens[0].key, reg::kCurrentUser);
+      EXPECT_EQ(opens[0].name, Join("W"));
+      EXPECT_EQ(opens[0].access, reg::kKeyWrite);
+      EXPECT_EQ(opens[0].options, 0u);
+      const auto sets = fake()->CallsTo("RegSetValueExA");
+      ASSERT_EQ(sets.size(), 1u);
+      EXPECT_EQ(sets[0].key, opens[0].result);
+      EXPECT_EQ(sets[0].name, name);
+      EXPECT_EQ(sets[0].type, static_cast<uint32_t>(type));
+      EXPECT_EQ(sets[0].size, bytes.size());
+      EXPECT_EQ(sets[0].data, bytes);
+      EXPECT_EQ(fake()->CallsTo("RegCloseKey").size(), 1u);
+    }
+    uint32_t storedType = 0;
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(GetValue("W", name, storedType, stored)) << name << " was not stored";
+    EXPECT_EQ(storedType, static_cast<uint32_t>(type));
+    EXPECT_EQ(stored, AsStored(type, bytes));
+  }
+
+  // The write gives `result` and leaves the registry as it was.
+  void ExpectNoWrite(const Variant& value, int32_t type, bool result) {
+    ClearCalls();
+    EXPECT_EQ(routines().SetRegistryValue(u"v", value, type), result);
+    if (fake() != nullptr) {
+      EXPECT_TRUE(fake()->CallsTo("RegSetValueExA").empty());
+    }
+    uint32_t storedType = 0;
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(GetValue("W", "v", storedType, stored)) << "the earlier value was lost";
+    EXPECT_EQ(storedType, reg::kRegSz);
+    EXPECT_EQ(stored, Chars(std::string("keep", 5)));
+  }
+
+ private:
+  std::unique_ptr<RegistryRoutines> routines_;
+};
+
+TEST_P(Writing, DwordsAreFourLittleEndianBytesRoundedToEven) {
+  ExpectWritten("one", 1, 4, {1, 0, 0, 0});
+  ExpectWritten("minus", -1, 4, Le32(0xFFFFFFFFu));
+  ExpectWritten("true", true, 4, Le32(0xFFFFFFFFu));
+  ExpectWritten("false", false, 4, Le32(0));
+  ExpectWritten("empty", Variant(), 4, Le32(0));
+  ExpectWritten("half", 2.5, 4, Le32(2));
+  ExpectWritten("threehalves", 3.5, 4, Le32(4));
+  ExpectWritten("neghalf", -2.5, 4, Le32(static_cast<uint32_t>(-2)));
+  ExpectWritten("text", u"42", 4, Le32(42));
+  ExpectWritten("max", 2147483647, 4, Le32(0x7FFFFFFFu));
+  ExpectWritten("min", -2147483647 - 1, 4, Le32(0x80000000u));
+}
+
+TEST_P(Writing, TextIsItsAnsiBytesWithoutATerminator) {
+  ExpectWritten("abc", u"abc", 1, Chars("abc"));
+  ExpectWritten("number", 12, 1, Chars("12"));
+  ExpectWritten("fraction", 2.5, 1, Chars("2.5"));
+  ExpectWritten("bool", true, 1, Chars("True"));
+  ExpectWritten("empty", u"", 1, {});
+  ExpectWritten("expand", u"%TEMP%\\x", 2, Chars("%TEMP%\\x"));
+  // The caller's NULs are the list's separators and terminators; nothing is added.
+  ExpectWritten("list", String(u"a\0b\0\0", 5), 7, Chars(std::string("a\0b\0\0", 5)));
+  ExpectWritten("comma", u"a,b", 7, Chars("a,b"));
+}
+
+TEST_P(Writing, TextOutsideTheCodePageBecomesItsSubstitute) {
+  // Windows-1252: é and € have bytes of their own, Ā has none.
+  ExpectWritten("cp", u"\u00E9\u20AC\u0100", 1, {0xE9, 0x80, '?'});
+}
+
+TEST_P(Writing, BinaryIsTheArrayFromItsLowestIndex) {
+  ExpectWritten("based1", ByteArray({10, 20, 30}, 1), 3, {0x0A, 0x14, 0x1E});
+  ExpectWritten("negative", ByteArray({0, 255}, -5), 3, {0x00, 0xFF});
+  ExpectWritten("text", u"AB", 3, {0x41, 0x00, 0x42, 0x00});
+}
+
+TEST_P(Writing, BinaryWithoutUsableBytesWritesNothingAndSucceeds) {
+  PutValue("W", "v", reg::kRegSz, Chars(std::string("keep", 5)));
+  ExpectNoWrite(ByteArray(), 3, true);
+  ExpectNoWrite(ByteArray(std::vector<uint8_t>{}, 1), 3, true);
+  ExpectNoWrite(*ByteArray::WithBounds({{0, 2}, {1, 2}}, {1, 2, 3, 4}), 3, true);
+  ExpectNoWrite(Variant::Null(), 3, true);
+  ExpectNoWrite(5, 3, true);
+  ExpectNoWrite(u"", 3, true);
+}
+
+TEST_P(Writing, UnconvertibleValuesAreRefusedAndLeaveTheStoredValue) {
+  PutValue("W", "v", reg::kRegSz, Chars(std::string("keep", 5)));
+  const Variant list(std::vector<Variant>{Variant(u"a"), Variant(u"b")});
+  for (const int32_t type : {1, 2, 7, 4}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    ExpectNoWrite(Variant::Null(), type, false);
+    ExpectNoWrite(Variant::Missing(), type, false);
+    ExpectNoWrite(list, type, false);
+  }
+  ExpectNoWrite(u"x", 4, false);
+  ExpectNoWrite(1e10, 4, false);
+  ExpectNoWrite(2147483648.0, 4, false);
+  ExpectNoWrite(-2147483649.0, 4, false);
+}
+
+TEST_P(Writing, UnknownTypesWriteNothingButNeedTheKey) {
+  PutValue("W", "v", reg::kRegSz, Chars(std::string("keep", 5)));
+  for (const int32_t type : {0, 5, 6, 8, 11, -1}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    ExpectNoWrite(u"data", type, true);
+  }
+  routines().Subkey(u"Absent");
+  for (const int32_t type : {0, 5, 11}) {
+    EXPECT_FALSE(routines().SetRegistryValue(u"v", u"data", type));
+  }
+  EXPECT_FALSE(HasKey("Absent"));
+}
+
+TEST_P(Writing, AMissingKeyIsNeverCreated) {
+  routines().Subkey(u"Absent\\Deeper");
+  ClearCalls();
+  EXPECT_FALSE(routines().SetRegistryValue(u"v", u"abc", 1));
+  if (fake() != nullptr) {
+    EXPECT_EQ(fake()->Calls().size(), 1u) << "only the open is due";
+  }
+  EXPECT_FALSE(HasKey("Absent"));
+  routines().hkey(0);
+  routines().Subkey(u"W");
+  EXPECT_FALSE(routines().SetRegistryValue(u"v", u"abc", 1));
+}
+
+TEST_P(Writing, AnExistingNameGetsTheNewDataAndType) {
+  ExpectWritten("v", u"first", 1, Chars("first"));
+  ExpectWritten("v", 7, 4, Le32(7));
+  ExpectWritten("V", u"x", 2, Chars("x"));
+}
+
+TEST_P(Writing, EmptyNameIsTheDefaultValueAndEmptySubkeyTheKeyRootItself) {
+  ExpectWritten("", u"dflt", 1, Chars("dflt"));
+  routines().Subkey(u"");
+  ClearCalls();
+  EXPECT_TRUE(routines().SetRegistryValue(u"top", 9, 4));
+  if (fake() != nullptr) {
+    EXPECT_EQ(fake()->CallsTo("RegOpenKeyExA").at(0).name, scratch() + "\\");
+  }
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(GetValue("", "top", type, data));
+  EXPECT_EQ(data, Le32(9));
+}
+
+TEST_P(Writing, ReadsBackThroughGetRegistryValueAsWritten) {
+  // The stand-in stores exactly the counted bytes; the readers count on the NUL
+  // that Windows adds to string data.
+  WindowsStringCount windows(api());
+  RegistryRoutines reader(isFake() ? static_cast<RegistryApi&>(windows) : api());
+  reader.hkey(reg::kCurrentUser);
+  reader.KeyRoot(Wide(scratch()));
+  reader.Subkey(u"W");
+  const String list(u"one\0two\0\0", 9);
+  ASSERT_TRUE(reader.SetRegistryValue(u"sz", u"abc \u00E9", 1));
+  ASSERT_TRUE(reader.SetRegistryValue(u"nul", String(u"a\0b", 3), 1));
+  ASSERT_TRUE(reader.SetRegistryValue(u"expand", u"no references", 2));
+  ASSERT_TRUE(reader.SetRegistryValue(u"bin", ByteArray({10, 20, 30}, 1), 3));
+  ASSERT_TRUE(reader.SetRegistryValue(u"dword", -1, 4));
+  ASSERT_TRUE(reader.SetRegistryValue(u"multi", list, 7));
+
+  EXPECT_EQ(reader.GetRegistryValue(u"sz"), Variant(u"abc \u00E9"));
+  EXPECT_EQ(reader.GetRegistryValue(u"nul"), Variant(String(u"a\0b", 3)));
+  EXPECT_EQ(reader.GetRegistryValue(u"expand"), Variant(u"no references"));
+  EXPECT_EQ(reader.GetRegistryValue(u"bin"), Variant(ByteArray({10, 20, 30})));
+  EXPECT_EQ(reader.GetRegistryValue(u"dword"), Variant(-1));
+  // The reader drops the list's closing terminators.
+  EXPECT_EQ(reader.GetRegistryValue(u"multi"), Variant(String(u"one\0two", 7)));
+}
+
+INSTANTIATE_BACKENDS(Writing);
+
+// ---- What only the stand-in can show ------------------------------------------------
+
+class WritingStandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake.MakeKey(reg::kCurrentUser, "Software\\T");
+    routines.hkey(reg::kCurrentUser);
+    routines.KeyRoot(u"Software");
+    routines.Subkey(u"T");
+  }
+  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
+  FakeRegistry fake;
+  RegistryRoutines routines{fake};
+};
+
+TEST_F(WritingStandIn, NoRightToWriteFailsAtTheOpen) {
+  fake.DenyAccess(reg::kCurrentUser, "Software\\T", 0x0002 /*KEY_SET_VALUE*/);
+  EXPECT_FALSE(routines.SetRegistryValue(u"v", u"abc", 1));
+  ASSERT_EQ(fake.Calls().size(), 1u);
+  EXPECT_EQ(fake.Calls()[0].status, reg::kAccessDenied);
+  EXPECT_FALSE(fake.GetStored(reg::kCurrentUser, "Software\\T", "v").has_value());
+}
+
+TEST_F(WritingStandIn, AFailingWriteIsFalseAndStillClosesTheKey) {
+  fake.InjectStatus("RegSetValueExA", reg::kAccessDenied);
+  EXPECT_FALSE(routines.SetRegistryValue(u"v", u"abc", 1));
+  EXPECT_EQ(fake.CallsTo("RegCloseKey").size(), 1u);
+}
+
+TEST_F(WritingStandIn, RefusedValuesOpenAndCloseOnly) {
+  EXPECT_FALSE(routines.SetRegistryValue(u"v", Variant::Null(), 1));
+  ASSERT_EQ(fake.Calls().size(), 2u);
+  EXPECT_EQ(fake.Calls()[0].function, "RegOpenKeyExA");
+  EXPECT_EQ(fake.Calls()[1].function, "RegCloseKey");
+}
+
+TEST_F(WritingStandIn, ValueNamesPassThroughTheCodePage) {
+  EXPECT_TRUE(routines.SetRegistryValue(u"\u0100\u00E9", 1, 4));
+  EXPECT_EQ(fake.CallsTo("RegSetValueExA").at(0).name, "?\xE9");
+}
+
+}  // namespace
