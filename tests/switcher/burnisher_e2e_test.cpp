@@ -1,0 +1,377 @@
+// Burnisher end to end: the real exe, driven as a user would, against a stand-in VB6
+// installation in a scratch folder that HKLM\SOFTWARE\Microsoft\VisualStudio\6.0
+// "InstallDir" points at. A probe named VB6.EXE shows whether the manifest takes effect.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "switcher/SwitcherCore.h"
+#include "switcher/frmMain.h"
+#include "tests/gui/GuiDriver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr wchar_t kKey[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
+constexpr wchar_t kValue[] = L"InstallDir";
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::wstring& path, const std::string& content) {
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  out << content;
+}
+
+std::wstring Widen(const std::string& utf8) {
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Sets HKLM's InstallDir for one test and puts back whatever was there before.
+class InstallDirValue {
+ public:
+  InstallDirValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      keyExisted_ = true;
+      DWORD type = 0;
+      DWORD size = 0;
+      if (RegQueryValueExW(key, kValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        saved_.emplace(size, 0);
+        savedType_ = type;
+        RegQueryValueExW(key, kValue, nullptr, nullptr, saved_->data(), &size);
+        saved_->resize(size);
+      }
+      RegCloseKey(key);
+    }
+  }
+  InstallDirValue(const InstallDirValue&) = delete;
+  InstallDirValue& operator=(const InstallDirValue&) = delete;
+  ~InstallDirValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (saved_) {
+      RegSetValueExW(key, kValue, 0, savedType_, saved_->data(),
+                     static_cast<DWORD>(saved_->size()));
+    } else {
+      RegDeleteValueW(key, kValue);
+    }
+    RegCloseKey(key);
+    if (!keyExisted_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+  }
+  void Set(const std::wstring& text) const {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  void Remove() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, kValue);
+    RegCloseKey(key);
+  }
+
+ private:
+  bool keyExisted_ = false;
+  std::optional<std::basic_string<BYTE>> saved_;
+  DWORD savedType_ = REG_SZ;
+};
+
+// What the user saw of one Burnisher run up to the window.
+struct Window {
+  gui::Process app;
+  HWND main;
+  bool onEnabled;
+  bool offEnabled;
+};
+
+class BurnisherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryW(app_.c_str(), nullptr);
+    CreateDirectoryW((root_.Path() + L"\\VS").c_str(), nullptr);
+    CreateDirectoryW(ide_.c_str(), nullptr);
+    gui::CopyFileOrThrow(BURNISHER_EXE, app_ + L"\\Burnisher.exe");
+    gui::CopyFileOrThrow(SHIPPED_MANIFEST, shipped_);
+    gui::CopyFileOrThrow(PROBE_EXE, ide_ + L"\\VB6.EXE");
+    installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
+  }
+
+  // Starts Burnisher (in `workingDir`, default the scratch root) and reads its buttons.
+  Window Open(const std::wstring& workingDir = L"") {
+    gui::Process app = gui::Process::Start(app_ + L"\\Burnisher.exe",
+                                           workingDir.empty() ? root_.Path() : workingDir);
+    const HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Burnisher");
+    gui::WaitForControls(
+        main, {switcher::kIdDescription, switcher::kIdOn, switcher::kIdOff, switcher::kIdAbout});
+    const bool on = gui::IsEnabled(gui::ControlById(main, switcher::kIdOn));
+    const bool off = gui::IsEnabled(gui::ControlById(main, switcher::kIdOff));
+    return Window{std::move(app), main, on, off};
+  }
+
+  // Clicks the button, expects the "Reopen" message, confirms it, expects exit code 0.
+  static void ClickAndConfirm(Window& w, int id) {
+    gui::Click(gui::ControlById(w.main, id));
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.caption, L"Burnisher");
+    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  }
+
+  // Clicks the button, expects an error report and, once it is confirmed, a non-zero
+  // exit without any other box. Returns the report's text.
+  static std::wstring ClickAndExpectFailure(Window& w, int id) {
+    gui::Click(gui::ControlById(w.main, id));
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.caption, L"Burnisher");
+    EXPECT_NE(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    bool secondBox = false;
+    gui::WaitUntil([&] {
+      try {
+        if (const auto other = gui::FindMessageBox(w.app.Id()); other && other->hwnd != box.hwnd) {
+          secondBox = true;
+        }
+      } catch (const std::runtime_error&) {
+        // A window that goes away while being read: the program is ending.
+      }
+      return secondBox || !w.app.IsRunning();
+    });
+    EXPECT_FALSE(secondBox) << "only the error report may show";
+    const std::optional<DWORD> code = w.app.WaitForExit();
+    EXPECT_TRUE(code.has_value());
+    EXPECT_NE(code.value_or(0), 0u);
+    return box.text;
+  }
+
+  // Runs the probe in the IDE folder and returns the comctl32.dll it loaded.
+  std::string ProbeComctl() {
+    const std::wstring out = root_.Path() + L"\\probe.txt";
+    DeleteFileW(out.c_str());
+    gui::Process probe = gui::Process::Start(ide_ + L"\\VB6.EXE", ide_, L"\"" + out + L"\"", 0s);
+    EXPECT_EQ(probe.WaitForExit(), std::optional<DWORD>(0u));
+    return ReadFile(out);
+  }
+
+  void AgeIdeExe() {
+    gui::UniqueHandle h(CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(h);
+    SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
+    FILETIME old{};
+    SystemTimeToFileTime(&year2000, &old);
+    SetFileTime(h.Get(), nullptr, nullptr, &old);
+  }
+
+  unsigned long long IdeExeWriteTime() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data);
+    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+  }
+
+  gui::TempDirectory root_;
+  std::wstring app_ = root_.Path() + L"\\app";
+  std::wstring shipped_ = app_ + L"\\VB6.EXE.Manifest";
+  std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
+  std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
+  InstallDirValue installDir_;
+};
+
+TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAt96Dpi) {
+  Window w = Open();
+  EXPECT_EQ(gui::WindowText(w.main), L"Burnisher");
+  const SIZE client = gui::ClientSize(w.main);
+  EXPECT_EQ(client.cx, 325);  // 4875 twips
+  EXPECT_EQ(client.cy, 292);  // 4380 twips
+
+  struct Expected {
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    RECT rect;
+  };
+  const Expected expected[] = {
+      {switcher::kIdDescription, L"Static", switcher::kDescriptionText, {16, 8, 305, 73}},
+      {switcher::kIdOn, L"Button", L"Turn my VB6 IDE to XP style", {48, 104, 265, 137}},
+      {switcher::kIdOff, L"Button", L"Turn my VB6 IDE to standard style", {48, 152, 265, 185}},
+      {switcher::kIdAbout, L"Static", switcher::kAboutText, {16, 240, 283, 286}},
+  };
+  const std::vector<gui::Control> controls = gui::ChildControls(w.main);
+  ASSERT_EQ(controls.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const gui::Control& c = controls[i];
+    const Expected& e = expected[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(c.id, e.id) << "tab order";
+    EXPECT_TRUE(gui::ContainsNoCase(c.className, e.className)) << gui::Narrow(c.className);
+    EXPECT_EQ(c.text, e.text);
+    EXPECT_EQ(c.rect.left, e.rect.left);
+    EXPECT_EQ(c.rect.top, e.rect.top);
+    EXPECT_EQ(c.rect.right, e.rect.right);
+    EXPECT_EQ(c.rect.bottom, e.rect.bottom);
+    EXPECT_TRUE(c.visible);
+  }
+  EXPECT_EQ(controls[1].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
+  EXPECT_EQ(controls[2].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
+  EXPECT_FALSE(gui::ContainsNoCase(switcher::kAboutText, L"Microsoft"));
+
+  // The close box ends the program without touching anything.
+  PostMessageW(w.main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  EXPECT_FALSE(gui::FindMessageBox(w.app.Id()).has_value());
+  EXPECT_FALSE(Exists(installed_));
+}
+
+TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
+  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
+  AgeIdeExe();
+  const unsigned long long before = IdeExeWriteTime();
+  {
+    Window w = Open();
+    EXPECT_TRUE(w.onEnabled);
+    EXPECT_FALSE(w.offEnabled);
+    ClickAndConfirm(w, switcher::kIdOn);
+  }
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+  EXPECT_FALSE(ReadFile(installed_).empty());
+  EXPECT_GT(IdeExeWriteTime(), before) << "VB6.EXE's last-write time should move to now";
+  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\winsxs\\"));
+
+  AgeIdeExe();
+  {
+    Window w = Open();
+    EXPECT_FALSE(w.onEnabled);
+    EXPECT_TRUE(w.offEnabled);
+    ClickAndConfirm(w, switcher::kIdOff);
+  }
+  EXPECT_FALSE(Exists(installed_));
+  EXPECT_GT(IdeExeWriteTime(), before);
+  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
+}
+
+TEST_F(BurnisherTest, InstallReplacesAManifestThatAppearedAfterLoad) {
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  WriteFile(installed_, "a stale manifest, longer than the shipped one will ever be ......." +
+                            std::string(4096, '.'));
+  ClickAndConfirm(w, switcher::kIdOn);
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+}
+
+TEST_F(BurnisherTest, AHiddenManifestCountsAsNotInstalled) {
+  WriteFile(installed_, "hidden");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  Window w = Open();
+  EXPECT_TRUE(w.onEnabled);
+  EXPECT_FALSE(w.offEnabled);
+  PostMessageW(w.main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+}
+
+TEST_F(BurnisherTest, InstallDirInOtherCaseOrMissingMeansVB98InTheCurrentFolder) {
+  // The current folder holds a VB98 with an installed manifest: only a relative lookup finds it.
+  const std::wstring cwd = root_.Path() + L"\\cwd";
+  CreateDirectoryW(cwd.c_str(), nullptr);
+  CreateDirectoryW((cwd + L"\\VB98").c_str(), nullptr);
+  const std::wstring relative = cwd + L"\\VB98\\VB6.EXE.Manifest";
+  WriteFile(installed_, "installed where the registry points");
+
+  installDir_.Set(root_.Path() + L"\\VS\\common\\ide\\ide98");
+  WriteFile(relative, "x");
+  {
+    Window w = Open(cwd);
+    EXPECT_FALSE(w.onEnabled);
+    EXPECT_TRUE(w.offEnabled);
+    ClickAndConfirm(w, switcher::kIdOff);
+  }
+  EXPECT_FALSE(Exists(relative));
+  EXPECT_TRUE(Exists(installed_));
+
+  installDir_.Remove();
+  {
+    Window w = Open(cwd);
+    EXPECT_TRUE(w.onEnabled);
+    EXPECT_FALSE(w.offEnabled);
+    ClickAndConfirm(w, switcher::kIdOn);
+  }
+  EXPECT_EQ(ReadFile(relative), ReadFile(shipped_));
+}
+
+TEST_F(BurnisherTest, AMarkerInTheMiddleDropsTheRest) {
+  installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98\\Extra");
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  ClickAndConfirm(w, switcher::kIdOn);
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+}
+
+TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
+  ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  EXPECT_NE(report.find(L"install"), std::wstring::npos) << gui::Narrow(report);
+  EXPECT_TRUE(gui::ContainsNoCase(report, shipped_)) << gui::Narrow(report);
+  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)), std::wstring::npos)
+      << gui::Narrow(report);
+  EXPECT_FALSE(Exists(installed_));
+}
+
+TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
+  installDir_.Set(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  EXPECT_TRUE(gui::ContainsNoCase(report, root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"))
+      << gui::Narrow(report);
+  EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
+}
+
+TEST_F(BurnisherTest, RemoveOfAReadOnlyManifestReportsAndKeepsIt) {
+  WriteFile(installed_, "read-only");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_READONLY));
+  Window w = Open();
+  ASSERT_TRUE(w.offEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
+  EXPECT_NE(report.find(L"remove"), std::wstring::npos) << gui::Narrow(report);
+  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_ACCESS_DENIED)), std::wstring::npos);
+  EXPECT_EQ(ReadFile(installed_), "read-only");
+  SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
+  WriteFile(installed_, "soon gone");
+  Window w = Open();
+  ASSERT_TRUE(w.offEnabled);
+  ASSERT_TRUE(DeleteFileW(installed_.c_str()));
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
+  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+}
+
+}  // namespace
