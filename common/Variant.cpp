@@ -320,7 +320,11 @@ std::optional<int32_t> Variant::ToInt32() const {
     case Kind::Double:
       return RoundToInt32(AsDouble());
     case Kind::Text:
-      return ParseNumber(AsString());
+      try {
+        return ParseNumber(AsString());
+      } catch (const std::exception&) {  // no memory for the digits: report failure
+        return std::nullopt;
+      }
     default:
       return std::nullopt;
   }
