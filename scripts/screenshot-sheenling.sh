@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Screenshots of Sheenling both ways: with its manifest beside the exe (XP style) and
+# without (standard style). Each copy runs in a Wine virtual desktop, which draws the
+# window frame that a bare X server would not.
+#
+#   scripts/screenshot-sheenling.sh [folder with Sheenling.exe and its manifest] [output folder]
+#
+# Defaults: the Windows tree this machine runs (build/win32 or build/win64) and build/demo.
+# Writes sheenling-xp.png and sheenling-classic.png and prints their paths.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+tree=$("$root/scripts/wine-arch.sh")
+exedir=$(cd "${1:-$root/build/$tree/demo}" && pwd)
+outdir=${2:-$root/build/demo}
+mkdir -p "$outdir"
+outdir=$(cd "$outdir" && pwd)
+for f in Sheenling.exe Sheenling.exe.manifest; do
+  [ -f "$exedir/$f" ] || { echo "screenshot-sheenling: no $f in $exedir (build first)" >&2; exit 1; }
+done
+
+# A display of our own when there is none; only what we start here is ended here.
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 150 199); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+fi
+source "$root/scripts/wine-env.sh"
+"$root/scripts/wine-prefix.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/sheenling-shot.XXXXXX")
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The Unix process of the Windows program whose command line is exactly $1.
+process_with_command_line() {
+  local p line
+  for p in /proc/[0-9]*; do
+    # Wine pads a Windows program's command line with blanks.
+    line=$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null) || continue
+    line="${line%"${line##*[! ]}"}"
+    if [ "$line" = "$1" ]; then echo "${p#/proc/}"; return 0; fi
+  done
+  return 1
+}
+
+# X window id and geometry (WxH+X+Y) of the window titled exactly $1, if shown.
+window_geometry() {
+  xwininfo -root -tree 2>/dev/null |
+    awk -v t="\"$1\":" '$2 == t { for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { print $i; exit } }'
+}
+
+shoot() {  # shoot <name> <with manifest: yes|no> <png>
+  local name=$1 manifest=$2 png=$3 dir="$work/$1" winexe geometry=
+  mkdir -p "$dir"
+  cp "$exedir/Sheenling.exe" "$dir/"
+  [ "$manifest" = yes ] && cp "$exedir/Sheenling.exe.manifest" "$dir/"
+  winexe="Z:${dir//\//\\}\\Sheenling.exe"
+  "$WINE" explorer "/desktop=sheenling-$name,640x400" "$winexe" >/dev/null 2>&1 </dev/null &
+  # The first program on a fresh display can take many seconds to appear.
+  for _ in $(seq 600); do
+    geometry=$(window_geometry Sheenling)
+    [ -n "$geometry" ] && break
+    sleep 0.1
+  done
+  [ -n "$geometry" ] || { echo "screenshot-sheenling: no Sheenling window ($name)" >&2; return 1; }
+  app_pid=$(process_with_command_line "$winexe") || app_pid=
+  sleep 2  # let it paint
+  # The window sits in the desktop's corner; keep it and a margin of desktop around it.
+  local w h
+  w=${geometry%%x*}
+  h=${geometry#*x}
+  h=${h%%+*}
+  import -window root -crop "$((w + 24))x$((h + 24))+0+0" +repage "$png"
+  echo "$png"
+  if [ -n "$app_pid" ]; then
+    kill "$app_pid" 2>/dev/null || true
+    # The virtual desktop goes with its last program.
+    for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    app_pid=
+  fi
+  for _ in $(seq 100); do [ -z "$(window_geometry "sheenling-$name - Wine desktop")" ] && break; sleep 0.1; done
+}
+
+shoot xp yes "$outdir/sheenling-xp.png"
+shoot classic no "$outdir/sheenling-classic.png"
