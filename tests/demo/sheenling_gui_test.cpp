@@ -157,14 +157,20 @@ TEST(SheenlingProgram, CarriesNoManifestOfItsOwn) {
   FreeLibrary(image);
 }
 
-TEST(SheenlingProgram, TabAndShiftTabFollowTheTabOrder) {
+// Shift+Tab is the same walk backwards (GetNextDlgTabItem with "previous"); a posted key
+// cannot hold Shift down, so the keyboard part walks forwards only.
+TEST(SheenlingProgram, TabFollowsTheTabOrderBothWays) {
   RunningSheenling app = Launch(true);
   auto id = [](HWND h) { return GetDlgCtrlID(h); };
   std::vector<int> order;
   for (HWND h : gui::TabOrder(app.window)) order.push_back(id(h));
   EXPECT_EQ(order, (std::vector<int>{cmdButton, chkCheckBox, Option1, List1, Combo1, Text1}));
-  EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, GetDlgItem(app.window, cmdButton), TRUE)),
-            Text1);
+  std::vector<int> backwards;
+  for (HWND h = GetDlgItem(app.window, Text1); backwards.size() < 6;
+       h = GetNextDlgTabItem(app.window, h, TRUE)) {
+    backwards.push_back(id(h));
+  }
+  EXPECT_EQ(backwards, (std::vector<int>{Text1, Combo1, List1, Option1, chkCheckBox, cmdButton}));
 
   // The keyboard: the focus starts on the first control and Tab walks the order round.
   const DWORD thread = app.process.MainThreadId();

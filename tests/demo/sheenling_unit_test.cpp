@@ -86,6 +86,14 @@ TEST(FrmMain, EveryControlUsesTahoma825Regular) {
   EXPECT_EQ(lf.lfHeight, -MulDiv(825, dpi, 7200));
   EXPECT_EQ(lf.lfWeight, FW_NORMAL);
   EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
+  // The font mapper finds Tahoma itself, not a stand-in.
+  HDC dc = GetDC(form->Hwnd());
+  const HGDIOBJ old = SelectObject(dc, form->Font());
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  ReleaseDC(form->Hwnd(), dc);
+  EXPECT_EQ(std::wstring(face), L"Tahoma");
 
   int checked = 0;
   for (HWND c = GetWindow(form->Hwnd(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
