@@ -37,8 +37,8 @@ inline constexpr wchar_t kDescriptionText[] =
 inline constexpr wchar_t kOnText[] = L"Turn my VB6 IDE to XP style";
 inline constexpr wchar_t kOffText[] = L"Turn my VB6 IDE to standard style";
 inline constexpr wchar_t kAboutText[] =
-    L"Burnisher and Sheenling: two small tools that bring the XP style to VB6 developers. "
-    L"Source and issues: the Burnisher project repository (see its README).";
+    L"Burnisher and Sheenling: small tools for VB6 developers. Source and issues: the "
+    L"Burnisher project repository (see its README).";
 
 // Twips to pixels at `dpi` dots per inch (15 twips a pixel at 96).
 inline int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }

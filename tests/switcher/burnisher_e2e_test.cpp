@@ -239,6 +239,20 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAt96Dpi) {
   EXPECT_EQ(controls[2].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
   EXPECT_FALSE(gui::ContainsNoCase(switcher::kAboutText, L"Microsoft"));
 
+  // Both labels' texts fit their boxes in Tahoma 8.25 pt, wrapped: nothing is clipped.
+  HDC dc = GetDC(nullptr);
+  HFONT tahoma = CreateFontW(-MulDiv(825, 96, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  HGDIOBJ old = SelectObject(dc, tahoma);
+  for (const size_t i : {size_t{0}, size_t{3}}) {
+    RECT need{0, 0, expected[i].rect.right - expected[i].rect.left, 0};
+    DrawTextW(dc, expected[i].text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    EXPECT_LE(need.bottom, expected[i].rect.bottom - expected[i].rect.top) << "label " << i;
+  }
+  SelectObject(dc, old);
+  DeleteObject(tahoma);
+  ReleaseDC(nullptr, dc);
+
   // The close box ends the program without touching anything.
   PostMessageW(w.main, WM_CLOSE, 0, 0);
   EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
