@@ -26,7 +26,9 @@ class Reading : public BackendTest {
     MakeKey("Values");
   }
   void TearDown() override {
-    if (fake()) EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle outlived the call";
+    if (fake()) {
+      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle outlived the call";
+    }
     obj.reset();
     BackendTest::TearDown();
   }
@@ -80,7 +82,9 @@ TEST_P(Reading, KeyPathAlwaysGetsItsSeparator) {
   obj->KeyRoot(u"");
   obj->Subkey(String(scratch().begin(), scratch().end()));
   EXPECT_EQ(Get(u"top", Variant(1)), Variant(1));
-  if (fake()) EXPECT_EQ(fake()->CallsTo("RegOpenKeyExA")[0].name, "\\" + scratch());
+  if (fake()) {
+    EXPECT_EQ(fake()->CallsTo("RegOpenKeyExA")[0].name, "\\" + scratch());
+  }
 }
 
 TEST_P(Reading, TextValues) {
@@ -99,10 +103,12 @@ TEST_P(Reading, TextValues) {
 
 TEST_P(Reading, ABufferBoundaryCostsExactlyOneMoreQuery) {
   const std::string k1023(1023, 'k');
-  Put("fits", reg::kRegSz, Str0(k1023));           // 1024 bytes
-  Put("over", reg::kRegSz, Str0(k1023 + "L"));     // 1025 bytes
+  Put("fits", reg::kRegSz, Str0(k1023));        // 1024 bytes
+  Put("over", reg::kRegSz, Str0(k1023 + "L"));  // 1025 bytes
   EXPECT_EQ(Get(u"fits"), Variant(String(1023, u'k')));
-  if (fake()) EXPECT_EQ(fake()->CallsTo("RegQueryValueExA").size(), 1u);
+  if (fake()) {
+    EXPECT_EQ(fake()->CallsTo("RegQueryValueExA").size(), 1u);
+  }
   EXPECT_EQ(Get(u"over"), Variant(String(1023, u'k') + u"L"));
   if (fake()) {
     const auto q = fake()->CallsTo("RegQueryValueExA");

@@ -40,7 +40,9 @@ class Remote : public BackendTest {
     obj->Subkey(u"R");
   }
   void TearDown() override {
-    if (fake()) EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle or connection outlived the call";
+    if (fake()) {
+      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle or connection outlived the call";
+    }
     obj.reset();
     BackendTest::TearDown();
   }
@@ -127,7 +129,8 @@ class RemoteStandIn : public ::testing::Test {
   RemoteStandIn() : obj(fake) {
     fake.AddComputer("FAR");
     fake.MakeKey(reg::kLocalMachine, "Software\\A\\B", "", "FAR");
-    fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'f', 'a', 'r', 0}, "FAR");
+    fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'f', 'a', 'r', 0},
+                  "FAR");
     fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'h', 'o', 'm', 'e', 0});
     fake.MakeKey(reg::kLocalMachine, "Software\\C", "", "FAR");
     obj.KeyRoot(u"Software\\A");
@@ -185,17 +188,18 @@ TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
 TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
   fake.MakeKey(reg::kLocalMachine, "Software\\A\\B");
   obj.hkey(reg::kLocalMachine);
-  const std::vector<Variant> values = {Variant(-1), Variant(2.5), Variant(u"42"),
-                                       Variant(String(u"a\0b\0\0", 5)), Variant(u"AB"),
-                                       Variant(ByteArray({10, 20, 30}, 1)), Variant(true)};
+  const std::vector<Variant> values = {Variant(-1),    Variant(2.5),
+                                       Variant(u"42"), Variant(String(u"a\0b\0\0", 5)),
+                                       Variant(u"AB"), Variant(ByteArray({10, 20, 30}, 1)),
+                                       Variant(true)};
   for (const int32_t type : {1, 2, 3, 4, 7}) {
     for (const Variant& v : values) {
       fake.ClearCalls();
       const bool local = obj.SetRegistryValue(u"same", v, type);
       const auto localSets = fake.CallsTo("RegSetValueExA");
       fake.ClearCalls();
-      const bool remote = obj.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"same", v,
-                                                       type);
+      const bool remote =
+          obj.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"same", v, type);
       const auto remoteSets = fake.CallsTo("RegSetValueExA");
       EXPECT_EQ(local, remote) << "type " << type;
       ASSERT_EQ(localSets.size(), remoteSets.size()) << "type " << type;
@@ -210,8 +214,8 @@ TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
 
 TEST_F(RemoteStandIn, AnEmptyKeyPathWritesToTheRemoteRootItself) {
   const int32_t sz = 1;
-  EXPECT_TRUE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot", Variant(u"r"),
-                                           sz, String()));
+  EXPECT_TRUE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot", Variant(u"r"), sz,
+                                           String()));
   EXPECT_TRUE(fake.GetStored(reg::kLocalMachine, "", "atRoot", "FAR").has_value());
   EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "", "atRoot").has_value());
 }
