@@ -122,7 +122,7 @@ for png in "$demo"/*.png; do [ -f "$png" ] && say "screenshot $png"; done
 
 if [ -x scripts/screenshot-sheenling.sh ]; then
   say "Sheenling's screenshots (scripts/screenshot-sheenling.sh)"
-  scripts/screenshot-sheenling.sh || { echo "demo: Sheenling's screenshots failed" >&2; code=1; }
+  scripts/screenshot-sheenling.sh "$build/demo" "$demo" || { echo "demo: Sheenling's screenshots failed" >&2; code=1; }
 fi
 if [ "$code" = 0 ]; then say "done: the IDE went to the XP style and back."; else say "FAILED (see above)"; fi
 exit "$code"
