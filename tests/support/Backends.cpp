@@ -59,7 +59,8 @@ void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
   for (uint32_t i = 0;; ++i) {
     char name[512];
     uint32_t len = sizeof name;
-    const RegStatus st = api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    const RegStatus st =
+        api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
     if (st != reg::kSuccess) break;
     children.emplace_back(name, len);
   }
@@ -92,10 +93,14 @@ void BackendTest::PutValue(const std::string& relPath, const std::string& name, 
   }
   MakeKey(relPath);
   RegHandle key = 0;
-  ASSERT_EQ(api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyAllAccess,
-                                &key),
-            reg::kSuccess);
-  const RegStatus st = api_->RegSetValueExA(key, name.c_str(), 0, type, data.data(),
+  ASSERT_EQ(
+      api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &key),
+      reg::kSuccess);
+  // A non-NUL byte after the counted data: Windows adds a terminator to string data
+  // when the next byte in memory is NUL, which would make the result depend on the heap.
+  std::vector<uint8_t> guarded(data);
+  guarded.push_back(0xFF);
+  const RegStatus st = api_->RegSetValueExA(key, name.c_str(), 0, type, guarded.data(),
                                             static_cast<uint32_t>(data.size()));
   api_->RegCloseKey(key);
   ASSERT_EQ(st, reg::kSuccess) << "writing " << name;

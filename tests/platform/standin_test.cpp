@@ -1,0 +1,285 @@
+// What only the stand-in offers: the call log, the open-handle count, fault
+// injection, the after-call hook, denied rights, other computers, set-up helpers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/FakeRegistry.h"
+#include "tests/platform/PlatformTestSupport.h"
+
+namespace {
+
+constexpr const char* kPath = "Software\\Test";
+
+class StandIn : public ::testing::Test {
+ protected:
+  FakeRegistry fake_;
+  RegHandle Open(const std::string& path, uint32_t access = reg::kKeyAllAccess) {
+    RegHandle h = 0;
+    EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, path.c_str(), 0, access, &h), reg::kSuccess);
+    return h;
+  }
+};
+
+TEST_F(StandIn, LogsEveryCallWithItsArguments) {
+  fake_.MakeKey(reg::kCurrentUser, kPath);
+  ScopedKey key(fake_);
+  ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, key.out()), 0);
+  const uint8_t data[] = {'h', 'i', 0};
+  EXPECT_EQ(fake_.RegSetValueExA(key, nullptr, 0, reg::kRegSz, data, 3), reg::kAccessDenied);
+  uint32_t size = 16;
+  EXPECT_EQ(fake_.RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size), 2);
+  fake_.ToAnsi(u"not logged");
+  fake_.FromAnsi("not logged");
+  key.Reset();
+
+  const auto& calls = fake_.Calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
+  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
+  EXPECT_EQ(calls[0].name, kPath);
+  EXPECT_EQ(calls[0].access, reg::kKeyRead);
+  EXPECT_EQ(calls[0].status, reg::kSuccess);
+  EXPECT_NE(calls[0].result, 0);
+  EXPECT_EQ(calls[1].function, "RegSetValueExA");
+  EXPECT_EQ(calls[1].key, calls[0].result);
+  EXPECT_TRUE(calls[1].nameIsNull);
+  EXPECT_EQ(calls[1].type, reg::kRegSz);
+  EXPECT_EQ(calls[1].data, (std::vector<uint8_t>{'h', 'i', 0}));
+  EXPECT_EQ(calls[1].size, 3u);
+  EXPECT_EQ(calls[1].status, reg::kAccessDenied);
+  EXPECT_EQ(calls[2].size, 16u);
+  EXPECT_FALSE(calls[2].dataGiven);
+  EXPECT_EQ(calls[3].function, "RegCloseKey");
+  EXPECT_EQ(calls[3].key, calls[0].result);
+
+  EXPECT_EQ(fake_.CallsTo("RegQueryValueExA").size(), 1u);
+  fake_.ClearCalls();
+  EXPECT_TRUE(fake_.Calls().empty());
+}
+
+TEST_F(StandIn, LogsCreateEnumerationAndExpansionDetails) {
+  fake_.MakeKey(reg::kCurrentUser, "Software\\Test\\Sub", "Cls");
+  char cls[8] = "Class";
+  RegSecurityAttributes sa{12, 0, 1};
+  ScopedKey key(fake_);
+  uint32_t disposition = 0;
+  ASSERT_EQ(fake_.RegCreateKeyExA(reg::kCurrentUser, kPath, 0, cls, 0, reg::kKeyAllAccess, &sa,
+                                  key.out(), &disposition),
+            0);
+  char name[32];
+  uint32_t len = sizeof name;
+  char kcls[8];
+  uint32_t clsLen = 4;
+  EXPECT_EQ(fake_.RegEnumKeyExA(key, 0, name, &len, nullptr, kcls, &clsLen, nullptr), 0);
+  uint8_t data[4];
+  uint32_t cb = sizeof data;
+  len = sizeof name;
+  EXPECT_EQ(fake_.RegEnumValueA(key, 3, name, &len, nullptr, nullptr, data, &cb),
+            reg::kNoMoreItems);
+  char out[8];
+  EXPECT_EQ(fake_.ExpandEnvironmentStringsA("abc", out, sizeof out), 4u);
+
+  const auto& c = fake_.Calls();
+  ASSERT_EQ(c.size(), 4u);
+  EXPECT_TRUE(c[0].classGiven);
+  EXPECT_TRUE(c[0].securityGiven);
+  EXPECT_EQ(c[0].security.bInheritHandle, 1);
+  EXPECT_EQ(c[0].result, key.get());
+  EXPECT_EQ(c[1].index, 0u);
+  EXPECT_EQ(c[1].size, 32u);
+  EXPECT_EQ(c[1].classSize, 4u);
+  EXPECT_TRUE(c[1].classGiven);
+  EXPECT_EQ(c[2].index, 3u);
+  EXPECT_EQ(c[2].dataSize, 4u);
+  EXPECT_TRUE(c[2].dataGiven);
+  EXPECT_EQ(c[3].function, "ExpandEnvironmentStringsA");
+  EXPECT_EQ(c[3].name, "abc");
+  EXPECT_EQ(c[3].size, 8u);
+  EXPECT_EQ(c[3].status, 4);
+}
+
+TEST_F(StandIn, CountsOpenHandlesButNotRoots) {
+  fake_.MakeKey(reg::kCurrentUser, kPath);
+  EXPECT_EQ(fake_.OpenHandleCount(), 0);
+  RegHandle root = 0;
+  ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, "", 0, reg::kKeyRead, &root), 0);
+  EXPECT_EQ(fake_.OpenHandleCount(), 0);
+  const RegHandle a = Open(kPath);
+  const RegHandle b = Open(kPath);
+  EXPECT_NE(a, b);
+  RegHandle remote = 0;
+  ASSERT_EQ(fake_.RegConnectRegistryA(nullptr, reg::kLocalMachine, &remote), 0);
+  EXPECT_EQ(fake_.OpenHandleCount(), 3);
+  EXPECT_EQ(fake_.RegCloseKey(a), 0);
+  EXPECT_EQ(fake_.RegCloseKey(remote), 0);
+  EXPECT_EQ(fake_.RegCloseKey(reg::kCurrentUser), 0);
+  EXPECT_EQ(fake_.OpenHandleCount(), 1);
+  EXPECT_EQ(fake_.RegCloseKey(b), 0);
+  EXPECT_EQ(fake_.OpenHandleCount(), 0);
+  // A failed open hands out nothing.
+  RegHandle h = 0;
+  EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, "Missing", 0, reg::kKeyRead, &h), 2);
+  EXPECT_EQ(fake_.OpenHandleCount(), 0);
+}
+
+TEST_F(StandIn, InjectedStatusAnswersTheNthCallAndDoesNothingElse) {
+  fake_.MakeKey(reg::kCurrentUser, kPath);
+  const RegHandle key = Open(kPath);
+  const uint8_t data[] = {1, 2, 3, 4};
+  fake_.InjectStatus("RegSetValueExA", 1450, 2);
+  EXPECT_EQ(fake_.RegSetValueExA(key, "first", 0, reg::kRegDword, data, 4), 0);
+  EXPECT_EQ(fake_.RegSetValueExA(key, "second", 0, reg::kRegDword, data, 4), 1450);
+  EXPECT_EQ(fake_.RegSetValueExA(key, "third", 0, reg::kRegDword, data, 4), 0);
+  EXPECT_TRUE(fake_.GetStored(reg::kCurrentUser, kPath, "first"));
+  EXPECT_FALSE(fake_.GetStored(reg::kCurrentUser, kPath, "second"));
+  EXPECT_TRUE(fake_.GetStored(reg::kCurrentUser, kPath, "third"));
+  EXPECT_EQ(fake_.CallsTo("RegSetValueExA")[1].status, 1450);
+
+  // Every call when nth is 0; an injected open hands out no handle.
+  fake_.InjectStatus("RegOpenKeyExA", reg::kAccessDenied);
+  RegHandle h = 77;
+  EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, &h),
+            reg::kAccessDenied);
+  EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, &h),
+            reg::kAccessDenied);
+  EXPECT_EQ(h, 77);
+  EXPECT_EQ(fake_.OpenHandleCount(), 1);
+  fake_.InjectStatus("ExpandEnvironmentStringsA", 0, 1);
+  char out[8] = "keep";
+  EXPECT_EQ(fake_.ExpandEnvironmentStringsA("abc", out, sizeof out), 0u);
+  EXPECT_STREQ(out, "keep");
+
+  fake_.ClearFaults();
+  h = Open(kPath);
+  EXPECT_NE(h, 0);
+  fake_.RegCloseKey(h);
+  fake_.RegCloseKey(key);
+}
+
+TEST_F(StandIn, HookRunsAfterEachCallAndCanChangeTheRegistry) {
+  fake_.PutValue(reg::kCurrentUser, kPath, "v", reg::kRegSz, {'a', 0});
+  const RegHandle key = Open(kPath);
+  // Grow the value between the size query and the read, as another writer might.
+  std::vector<std::string> seen;
+  fake_.SetAfterCallHook([&](const FakeRegistry::Call& call) {
+    seen.push_back(call.function);
+    if (call.function == "RegQueryValueExA" && !call.dataGiven) {
+      fake_.PutValue(reg::kCurrentUser, kPath, "v", reg::kRegSz, {'l', 'o', 'n', 'g', 0});
+    }
+  });
+  uint32_t size = 0;
+  ASSERT_EQ(fake_.RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size), 0);
+  EXPECT_EQ(size, 2u);
+  uint8_t buf[8];
+  EXPECT_EQ(fake_.RegQueryValueExA(key, "v", nullptr, nullptr, buf, &size), reg::kMoreData);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"RegQueryValueExA", "RegQueryValueExA"}));
+  fake_.ClearFaults();
+  fake_.RegCloseKey(key);
+  EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST_F(StandIn, DeniedRights) {
+  fake_.DenyAccess(reg::kCurrentUser, kPath, reg::kKeyWrite & ~0x20000u);
+  RegHandle h = 0;
+  EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyAllAccess, &h),
+            reg::kAccessDenied);
+  EXPECT_EQ(h, 0);
+  EXPECT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyWrite, &h),
+            reg::kAccessDenied);
+  ScopedKey reader(fake_);
+  ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, reader.out()), 0);
+  // Creating below needs KEY_CREATE_SUB_KEY on the key itself, whatever the handle holds.
+  ScopedKey child(fake_);
+  EXPECT_EQ(fake_.RegCreateKeyExA(reader, "Child", 0, nullptr, 0, reg::kKeyRead, nullptr,
+                                  child.out(), nullptr),
+            reg::kAccessDenied);
+  EXPECT_EQ(fake_.RegCreateKeyExA(reg::kCurrentUser, "Software\\Test\\A\\B", 0, nullptr, 0,
+                                  reg::kKeyRead, nullptr, child.out(), nullptr),
+            reg::kAccessDenied);
+  EXPECT_FALSE(fake_.HasKey(reg::kCurrentUser, "Software\\Test\\A"));
+  // MAXIMUM_ALLOWED gets what is not denied.
+  ScopedKey most(fake_);
+  ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, 0x02000000u, most.out()), 0);
+  uint32_t size = 0;
+  EXPECT_EQ(fake_.RegQueryValueExA(most, "v", nullptr, nullptr, nullptr, &size), 2);
+  EXPECT_EQ(fake_.RegDeleteValueA(most, "v"), reg::kAccessDenied);
+
+  fake_.DenyAccess(reg::kCurrentUser, "Software\\Keep", 0x10000u);  // DELETE
+  EXPECT_EQ(fake_.RegDeleteKeyA(reg::kCurrentUser, "Software\\Keep"), reg::kAccessDenied);
+  EXPECT_TRUE(fake_.HasKey(reg::kCurrentUser, "Software\\Keep"));
+}
+
+TEST_F(StandIn, OtherComputersHaveTheirOwnRegistry) {
+  FakeRegistry fake("Home");
+  fake.AddComputer("\\\\Far");
+  fake.PutValue(reg::kLocalMachine, kPath, "where", reg::kRegBinary, {'f'}, "far");
+  fake.PutValue(reg::kLocalMachine, kPath, "where", reg::kRegBinary, {'h'});
+  EXPECT_EQ(fake.GetStored(reg::kLocalMachine, kPath, "where", "FAR")->data,
+            std::vector<uint8_t>{'f'});
+  EXPECT_EQ(fake.GetStored(reg::kLocalMachine, kPath, "where", "home")->data,
+            std::vector<uint8_t>{'h'});
+  EXPECT_FALSE(fake.HasKey(reg::kLocalMachine, kPath, "nowhere"));
+
+  for (const char* name : {"far", "\\\\FAR"}) {
+    ScopedKey remote(fake);
+    ASSERT_EQ(fake.RegConnectRegistryA(name, reg::kLocalMachine, remote.out()), 0) << name;
+    ScopedKey key(fake);
+    ASSERT_EQ(fake.RegOpenKeyExA(remote, kPath, 0, reg::kKeyRead, key.out()), 0);
+    uint8_t b = 0;
+    uint32_t size = 1;
+    ASSERT_EQ(fake.RegQueryValueExA(key, "where", nullptr, nullptr, &b, &size), 0);
+    EXPECT_EQ(b, 'f');
+  }
+  ScopedKey remote(fake);
+  EXPECT_EQ(fake.RegConnectRegistryA("\\\\HOME", reg::kLocalMachine, remote.out()), 0);
+  // Another computer serves HKLM, HKU and performance data only.
+  EXPECT_EQ(fake.RegConnectRegistryA("Far", reg::kCurrentUser, remote.out()), reg::kInvalidHandle);
+  EXPECT_EQ(fake.RegConnectRegistryA("Elsewhere", reg::kLocalMachine, remote.out()),
+            reg::kBadNetPath);
+  EXPECT_EQ(fake.RegConnectRegistryA("Far", 0x1234, remote.out()), reg::kInvalidHandle);
+}
+
+TEST_F(StandIn, SetUpHelpersAndStoredValues) {
+  fake_.MakeKey(reg::kUsers, "A\\\\B\\", "Klass");
+  EXPECT_TRUE(fake_.HasKey(reg::kUsers, "a\\b"));
+  EXPECT_FALSE(fake_.HasKey(reg::kCurrentUser, "A"));  // each root has its own tree
+  fake_.PutValue(reg::kUsers, "A\\B", "Name", reg::kRegBinary, {1, 2});
+  fake_.PutValue(reg::kUsers, "A\\B", "NAME", reg::kRegDword, {1, 0, 0, 0});
+  const auto stored = fake_.GetStored(reg::kUsers, "A\\B", "name");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->type, reg::kRegDword);
+  EXPECT_FALSE(fake_.GetStored(reg::kUsers, "A\\B", "other"));
+  EXPECT_FALSE(fake_.GetStored(reg::kUsers, "A\\C", "name"));
+  EXPECT_TRUE(fake_.Calls().empty());
+  EXPECT_THROW(fake_.MakeKey(0x1234, "A"), std::invalid_argument);
+  EXPECT_THROW(fake_.PutValue(reg::kUsers, "A", "v", 1, {}, "Unknown"), std::invalid_argument);
+}
+
+// Windows stores one byte more for string data whose next byte in memory is NUL;
+// the stand-in cannot see the caller's buffer and stores exactly cbData bytes.
+TEST_F(StandIn, StoresExactlyTheCountedBytes) {
+  fake_.MakeKey(reg::kCurrentUser, kPath);
+  const RegHandle key = Open(kPath);
+  const char text[] = "abc";
+  ASSERT_EQ(
+      fake_.RegSetValueExA(key, "s", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(text), 3), 0);
+  EXPECT_EQ(fake_.GetStored(reg::kCurrentUser, kPath, "s")->data,
+            (std::vector<uint8_t>{'a', 'b', 'c'}));
+  fake_.RegCloseKey(key);
+}
+
+TEST_F(StandIn, PlatformRegistryIsOneSharedStandIn) {
+#ifndef _WIN32
+  RegistryApi& a = PlatformRegistry();
+  EXPECT_EQ(&a, &PlatformRegistry());
+  EXPECT_NE(dynamic_cast<FakeRegistry*>(&a), nullptr);
+#else
+  EXPECT_EQ(dynamic_cast<FakeRegistry*>(&PlatformRegistry()), nullptr);
+#endif
+}
+
+}  // namespace
