@@ -428,10 +428,15 @@ struct FakeRegistry::Impl {
     const std::string_view n = name != nullptr ? name : "";
     if (n.size() > kMaxValueName) return reg::kInvalidParameter;
     if (data == nullptr && cb > 0) return kNoAccess;
-    // Windows (NT) also stores one more byte for a string type when data[cb-1] is not
-    // NUL and data[cb] is; it reads past cbData to find out. The stand-in cannot
-    // know the caller's buffer, so it stores exactly cbData bytes.
-    std::vector<uint8_t> bytes(data, data + cb);
+    // For a string type whose counted data does not end in NUL, Windows (NT) looks at
+    // the byte after it and, when that is NUL, stores it too: callers that count an
+    // ANSI string without its terminator still get one stored. Like Windows this
+    // reads one byte past cbData, so a caller must own that byte (ASan says if not).
+    uint32_t count = cb;
+    if (IsStringType(type) && data != nullptr && cb > 0 && data[cb - 1] != 0 && data[cb] == 0) {
+      ++count;
+    }
+    std::vector<uint8_t> bytes(data, data + count);
     StoreValue(*h.key, std::string(n), type, std::move(bytes));
     Touch(*h.key);
     return reg::kSuccess;

@@ -259,16 +259,15 @@ TEST_F(StandIn, SetUpHelpersAndStoredValues) {
   EXPECT_THROW(fake_.PutValue(reg::kUsers, "A", "v", 1, {}, "Unknown"), std::invalid_argument);
 }
 
-// Windows stores one byte more for string data whose next byte in memory is NUL;
-// the stand-in cannot see the caller's buffer and stores exactly cbData bytes.
-TEST_F(StandIn, StoresExactlyTheCountedBytes) {
+TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
   fake_.MakeKey(reg::kCurrentUser, kPath);
   const RegHandle key = Open(kPath);
   const char text[] = "abc";
   ASSERT_EQ(
       fake_.RegSetValueExA(key, "s", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(text), 3), 0);
   EXPECT_EQ(fake_.GetStored(reg::kCurrentUser, kPath, "s")->data,
-            (std::vector<uint8_t>{'a', 'b', 'c'}));
+            (std::vector<uint8_t>{'a', 'b', 'c', 0}));
+  EXPECT_EQ(fake_.CallsTo("RegSetValueExA").at(0).data, (std::vector<uint8_t>{'a', 'b', 'c'}));
   fake_.RegCloseKey(key);
 }
 

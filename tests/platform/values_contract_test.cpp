@@ -160,11 +160,9 @@ TEST_P(ValueContract, SetStoresTypeAndExactBytes) {
   EXPECT_EQ(ValueNames().size(), 5u);
 }
 
-// Windows stores one more byte for a string whose counted data does not end in NUL
-// when the byte after it is NUL; it reads past cbData to see that. The stand-in
-// never reads past cbData and stores exactly what was counted.
-TEST_P(ValueContract, StringCountShortOfItsNulGetsTheNulOnWindows) {
-  if (isFake()) GTEST_SKIP() << "the stand-in stores exactly cbData bytes";
+// A string counted without its NUL gets the NUL stored when the next byte in memory
+// is one; otherwise the bytes are stored as counted (registry.c test_set_value).
+TEST_P(ValueContract, StringCountShortOfItsNulGetsTheNulThatFollows) {
   const char text[] = "ThisNeverBreaks";
   ASSERT_EQ(api().RegSetValueExA(key(), "s", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(text),
                                  sizeof text - 1),
@@ -172,6 +170,25 @@ TEST_P(ValueContract, StringCountShortOfItsNulGetsTheNulOnWindows) {
   uint32_t size = 0;
   ASSERT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, sizeof text);
+  char buf[sizeof text];
+  size = sizeof text - 1;
+  EXPECT_EQ(
+      api().RegQueryValueExA(key(), "s", nullptr, nullptr, reinterpret_cast<uint8_t*>(buf), &size),
+      reg::kMoreData);
+
+  // Two short: the byte after is not NUL, nothing is added.
+  ASSERT_EQ(api().RegSetValueExA(key(), "t", 0, reg::kRegExpandSz,
+                                 reinterpret_cast<const uint8_t*>(text), sizeof text - 2),
+            reg::kSuccess);
+  ASSERT_EQ(api().RegQueryValueExA(key(), "t", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  EXPECT_EQ(size, sizeof text - 2);
+
+  // Binary data is never extended.
+  ASSERT_EQ(api().RegSetValueExA(key(), "b", 0, reg::kRegBinary,
+                                 reinterpret_cast<const uint8_t*>(text), sizeof text - 1),
+            reg::kSuccess);
+  ASSERT_EQ(api().RegQueryValueExA(key(), "b", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  EXPECT_EQ(size, sizeof text - 1);
 }
 
 TEST_P(ValueContract, DeleteValue) {
