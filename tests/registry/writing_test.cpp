@@ -111,12 +111,11 @@ class Writing : public BackendTest {
     if (fake() != nullptr) fake()->ClearCalls();
   }
 
-  // Windows also stores the NUL that follows string data in memory when the size
-  // leaves it out and the data does not end in one; the stand-in stores the bytes
-  // it was given.
+  // Windows (and the stand-in) also store the NUL that follows string data in memory
+  // when the size leaves it out and the data does not end in one.
   std::vector<uint8_t> AsStored(int32_t type, std::vector<uint8_t> sent) const {
     const bool text = type == 1 || type == 2 || type == 7;
-    if (!isFake() && text && !sent.empty() && sent.back() != 0) sent.push_back(0);
+    if (text && !sent.empty() && sent.back() != 0) sent.push_back(0);
     return sent;
   }
 
