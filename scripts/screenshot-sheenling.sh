@@ -18,9 +18,14 @@ for f in Sheenling.exe Sheenling.exe.manifest; do
   [ -f "$exedir/$f" ] || { echo "screenshot-sheenling: no $f in $exedir (build first)" >&2; exit 1; }
 done
 
-# A display of our own when there is none; only what we start here is ended here.
+# A display of our own when there is none, and then a Wine prefix of our own too: Wine
+# programs of other runs sharing a prefix share its desktop, which must not end with our
+# display. Only what we start here is ended here.
 xvfb_pid=
+own_prefix=
 if [ -z "${DISPLAY:-}" ]; then
+  own_prefix="$root/build/wineprefix-screenshots"
+  export PROJECT_WINEPREFIX="$own_prefix"
   for n in $(seq 150 199); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
   done
@@ -36,6 +41,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/sheenling-shot.XXXXXX")
 app_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
