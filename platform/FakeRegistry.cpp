@@ -187,6 +187,7 @@ struct FakeRegistry::Impl {
   std::vector<Call> calls;
   std::vector<Injection> injections;
   std::function<void(const Call&)> hook;
+  bool inHook = false;
   uint32_t clock = 0;
 
   // -- Set-up helpers -------------------------------------------------------------------
@@ -308,7 +309,13 @@ struct FakeRegistry::Impl {
     }
     const RegStatus status = call.status;
     calls.push_back(call);
-    if (hook) hook(call);
+    // Calls the hook itself makes run without it, and the hook may replace itself.
+    if (hook && !inHook) {
+      const auto current = hook;
+      inHook = true;
+      current(call);
+      inHook = false;
+    }
     return status;
   }
 
@@ -566,7 +573,8 @@ struct FakeRegistry::Impl {
     const std::string text = Expand(src);
     const auto len = static_cast<uint32_t>(text.size());
     // The ANSI function wants one byte more than the result and its NUL, and
-    // asks for that much when the buffer is short.
+    // asks for that much when the buffer is short. (Windows empties lpDst even when
+    // nSize is 0; the stand-in does not write into a buffer said to have no room.)
     if (size < len + 2) {
       if (dst != nullptr && size > 0) dst[0] = '\0';
       return len + 2;

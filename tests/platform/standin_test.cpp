@@ -177,6 +177,17 @@ TEST_F(StandIn, HookRunsAfterEachCallAndCanChangeTheRegistry) {
   EXPECT_EQ(fake_.RegQueryValueExA(key, "v", nullptr, nullptr, buf, &size), reg::kMoreData);
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(seen, (std::vector<std::string>{"RegQueryValueExA", "RegQueryValueExA"}));
+  // Calls made by the hook do not run it again; it may replace itself.
+  int runs = 0;
+  fake_.SetAfterCallHook([&](const FakeRegistry::Call&) {
+    ++runs;
+    uint32_t n = 0;
+    fake_.RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &n);
+    fake_.SetAfterCallHook(nullptr);
+  });
+  fake_.RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size);
+  fake_.RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size);
+  EXPECT_EQ(runs, 1);
   fake_.ClearFaults();
   fake_.RegCloseKey(key);
   EXPECT_EQ(seen.size(), 2u);
