@@ -12,6 +12,8 @@
 // WM_CLOSE; a program that does not end within five seconds is terminated.
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +23,9 @@
 #include <vector>
 
 namespace {
+
+// A program whose manifest asks for administrator rights (winerror.h 740).
+constexpr DWORD kElevationRequired = 740;
 
 // A process started by us, ended and released on every path out.
 class Started {
@@ -49,7 +54,7 @@ class Started {
       id_ = info.dwProcessId;
       return true;
     }
-    if (GetLastError() != ERROR_ELEVATION_REQUIRED) return false;
+    if (GetLastError() != kElevationRequired) return false;
     SHELLEXECUTEINFOW shell{};
     shell.cbSize = sizeof shell;
     shell.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -63,6 +68,11 @@ class Started {
   }
 
   DWORD Id() const { return id_; }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+  }
   bool Ended() const { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
 
   void Close(HWND window) {
@@ -95,7 +105,10 @@ BOOL CALLBACK FindVisible(HWND window, LPARAM context) {
 double TimeToWindow(const std::wstring& exe, DWORD timeoutMs) {
   Started program;
   const auto start = std::chrono::steady_clock::now();
-  if (!program.Start(exe)) return -1;
+  if (!program.Start(exe)) {
+    std::fwprintf(stderr, L"%ls: could not start (error %lu)\n", exe.c_str(), GetLastError());
+    return -1;
+  }
   const auto deadline = start + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < deadline) {
     Search search{program.Id(), nullptr};
@@ -106,7 +119,11 @@ double TimeToWindow(const std::wstring& exe, DWORD timeoutMs) {
       program.Close(search.found);
       return took.count();
     }
-    if (program.Ended()) return -1;
+    if (program.Ended()) {
+      std::fwprintf(stderr, L"%ls: ended before showing a window (exit code %lu)\n", exe.c_str(),
+                    program.ExitCode());
+      return -1;
+    }
     Sleep(1);
   }
   return -1;
