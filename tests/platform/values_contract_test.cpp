@@ -78,6 +78,9 @@ TEST_P(ValueContract, QueryMissingValue) {
   EXPECT_EQ(api().RegQueryValueExA(key(), "missing", nullptr, nullptr, buf, &size),
             reg::kFileNotFound);
   EXPECT_EQ(size, 4u);
+  ASSERT_EQ(SetString(key(), "there", "x"), reg::kSuccess);
+  EXPECT_EQ(api().RegQueryValueExA(key(), "there", nullptr, nullptr, buf, nullptr),
+            reg::kInvalidParameter);
 }
 
 TEST_P(ValueContract, StringWithoutNulIsTerminatedOnReadWhenThereIsRoom) {
@@ -342,6 +345,7 @@ TEST_P(ValueContract, ExpandLeavesUnknownAndUnfinishedReferencesAndGoesOneLevel)
     EXPECT_STREQ(buf, c.expected) << c.src;
     EXPECT_EQ(n, std::strlen(c.expected) + 1) << c.src;
   }
+  EXPECT_EQ(api().ExpandEnvironmentStringsA(nullptr, nullptr, 0), 1u);
 }
 
 // ---- Text conversion ---------------------------------------------------------------------
