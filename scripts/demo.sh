@@ -117,7 +117,7 @@ while [ ! -f "$work/exit.txt" ] && [ $SECONDS -lt $deadline ]; do
   sleep 0.2
 done
 if [ -f "$work/log.txt" ]; then tail -n +$((printed + 1)) "$work/log.txt" | sed 's/^/  /'; fi
-code=$(cat "$work/exit.txt" 2>/dev/null || echo 1)
+code=$(tr -dc "0-9" < "$work/exit.txt" 2>/dev/null || true); code=${code:-1}
 for png in "$demo"/*.png; do [ -f "$png" ] && say "screenshot $png"; done
 
 if [ -x scripts/screenshot-sheenling.sh ]; then
