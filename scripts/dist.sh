@@ -43,16 +43,15 @@ cp "$tree/demo/Sheenling.exe.manifest" "$stage/Sheenling.exe.manifest"
 sed "s/@VERSION@/$version/; s/\r\$//; s/\$/\r/" packaging/README.txt > "$stage/README.txt"
 sed 's/\r$//; s/$/\r/' LICENSE > "$stage/LICENSE.txt"
 
-# Stripped means no COFF symbol table left (pointer and count both zero).
+# Stripped means no COFF symbols and no debug sections left.
 for exe in Burnisher.exe Sheenling.exe; do
-  python3 - "$stage/$exe" <<'PY' || exit 1
-import struct, sys
+  symbols=$(python3 -c 'import struct, sys
 b = open(sys.argv[1], "rb").read()
-pe = struct.unpack_from("<I", b, 0x3C)[0]
-table, count = struct.unpack_from("<II", b, pe + 12)
-if table or count:
-    sys.exit(f"dist: {sys.argv[1]} still has {count} symbols")
-PY
+print(struct.unpack_from("<I", b, struct.unpack_from("<I", b, 0x3C)[0] + 16)[0])' "$stage/$exe")
+  if [ "$symbols" != 0 ] || i686-w64-mingw32-objdump -h "$stage/$exe" | grep -q ' \.debug'; then
+    echo "dist: $exe is not stripped ($symbols symbols)" >&2
+    exit 1
+  fi
 done
 
 # The PE test, on the very files that are packed.
@@ -89,6 +88,9 @@ else
 fi
 cp "$check_tree/bench/startup_bench.exe" "$check/"
 export PROJECT_WINEPREFIX="$check/prefix"
+source scripts/display.sh
+start_display >/dev/null 2>&1
+trap 'stop_display; rm -rf "$check"' EXIT
 status=0
 for exe in Burnisher.exe Sheenling.exe; do
   if scripts/wine-run.sh "$check/startup_bench.exe" --check "$run_dir/$exe" 60000; then
@@ -98,7 +100,5 @@ for exe in Burnisher.exe Sheenling.exe; do
     status=1
   fi
 done
-# The fresh prefix's wineserver goes with the folder.
-(source scripts/wine-env.sh && wineserver -k) >/dev/null 2>&1 || true
 [ "$status" = 0 ] && echo "dist/$name.zip is ready"
 exit $status
