@@ -278,7 +278,8 @@ TEST_F(SwitcherTest, AHiddenManifestIsNotInstalled) {
   WriteFile(installed_, "hidden");
   ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
   EXPECT_FALSE(logic_.IsManifestInstalled());
-  // Copying onto a hidden file is refused, as Windows refuses it; the file stays as it was.
+  // Windows refuses to copy onto a hidden file (access denied), Wine replaces it: either way
+  // the result is whole, never a mix of the two.
   const switcher::Outcome outcome = logic_.Install();
   if (!outcome.ok()) {
     EXPECT_EQ(ReadFile(installed_), "hidden");
