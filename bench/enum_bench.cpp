@@ -178,11 +178,13 @@ bool Report(const char* what, int n, const Timing& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int n = argc > 1 ? std::atoi(argv[1]) : 10000;
-  if (n <= 0 || n > 99999) {
+  // strtol, not atoi: text that is no number comes back as 0 and is refused.
+  const long parsed = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
+  if (parsed <= 0 || parsed > 99999) {
     std::fprintf(stderr, "usage: enum_bench [items, 1..99999]\n");
     return 2;
   }
+  const int n = static_cast<int>(parsed);
   RegistryApi& api = PlatformRegistry();
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\p" + std::to_string(ProcessId());

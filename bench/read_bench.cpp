@@ -144,11 +144,13 @@ bool Measure(RegistryApi& api, const std::string& path, const char* value, size_
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int n = argc > 1 ? std::atoi(argv[1]) : 2000;
-  if (n <= 0 || n > 1000000) {
+  // strtol, not atoi: text that is no number comes back as 0 and is refused.
+  const long parsed = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 2000;
+  if (parsed <= 0 || parsed > 1000000) {
     std::fprintf(stderr, "usage: read_bench [reads per round, 1..1000000]\n");
     return 2;
   }
+  const int n = static_cast<int>(parsed);
   RegistryApi& api = PlatformRegistry();
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\r" + std::to_string(ProcessId());
