@@ -30,5 +30,9 @@ for tree in host $wintree; do
   sed -n '/tests passed\|tests failed\|The following tests FAILED/,$p' "$dir/ctest.log" | sed "s/^/[$tree] /"
 done
 stop_display
-python3 scripts/count-results.py build/host "build/$wintree" || status=1
+# Short fuzz runs on the kept corpus, then clang-tidy and cppcheck; both report
+# their cases like the test programs do.
+scripts/fuzz.sh --short > build/fuzz.log 2>&1 || { status=1; tail -n 30 build/fuzz.log; }
+scripts/static-checks.sh > build/static.log 2>&1 || { status=1; tail -n 40 build/static.log; }
+python3 scripts/count-results.py build/host "build/$wintree" build/fuzz build/static || status=1
 exit $status
