@@ -71,17 +71,5 @@ for t in $targets; do
   fi
 done
 echo "[==========] $((passed + failed)) fuzz targets ran. ($(( $(date +%s) - total_start )) s total)"
-[ "$passed" -gt 0 ] && echo "[  PASSED  ] $passed targets."
-[ "$failed" -gt 0 ] && echo "[  FAILED  ] $failed targets."
-
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites tests=\"$((passed + failed))\" failures=\"$failed\" name=\"fuzz\">"
-  echo "  <testsuite name=\"fuzz\" tests=\"$((passed + failed))\" failures=\"$failed\">"
-  printf '%s' "$cases"
-  echo "  </testsuite>"
-  echo "</testsuites>"
-} > "$dir/test-results/fuzz.xml"
-echo fuzz > "$dir/ran-tests.txt"
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+source "$root/scripts/report.sh"
+finish_report "$dir" fuzz targets

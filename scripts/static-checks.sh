@@ -112,16 +112,5 @@ cppcheck -q --std=c++20 --language=c++ --library=googletest --library=windows \
 record cppcheck $? "$out/logs/cppcheck.log" $(( $(date +%s) - start ))
 
 echo "[==========] $((passed + failed)) static checks ran."
-[ "$passed" -gt 0 ] && echo "[  PASSED  ] $passed checks."
-[ "$failed" -gt 0 ] && echo "[  FAILED  ] $failed checks."
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites tests=\"$((passed + failed))\" failures=\"$failed\" name=\"static\">"
-  echo "  <testsuite name=\"static\" tests=\"$((passed + failed))\" failures=\"$failed\">"
-  printf '%s' "$cases"
-  echo "  </testsuite>"
-  echo "</testsuites>"
-} > "$out/test-results/static.xml"
-echo static > "$out/ran-tests.txt"
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+source "$root/scripts/report.sh"
+finish_report "$out" static checks
