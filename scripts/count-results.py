@@ -26,6 +26,11 @@ for tree in sys.argv[1:]:
             if case.find("failure") is not None or case.find("error") is not None:
                 failed += 1
                 print(f"FAILED {tree.name}: {case.get('classname')}.{case.get('name')}")
+                # The first lines of each failure, so a CI log alone says what went wrong.
+                for problem in case.findall("failure") + case.findall("error"):
+                    text = (problem.text or problem.get("message") or "").strip().splitlines()
+                    for l in text[:6]:
+                        print(f"    {l}")
             elif case.get("result") == "skipped" or case.find("skipped") is not None:
                 skipped += 1
             elif case.get("status") == "notrun":
