@@ -13,7 +13,7 @@ if [ -z "${DISPLAY:-}" ]; then
   (
     flock 8
     if [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+      setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- &
       for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     fi
   ) 8>"$WINEPREFIX.xvfb.lock"
