@@ -21,6 +21,14 @@ for tree in sys.argv[1:]:
             print(f"{tree.name}/{name}: no report (crashed or timed out)")
             failed += 1
             continue
+        first = tree / "test-results" / f"{name}.first-run.xml"
+        if first.exists():
+            print(f"FLAKY {tree.name}/{name}: failed on its first run, counted by its second")
+            for case in ET.parse(first).getroot().iter("testcase"):
+                for problem in case.findall("failure") + case.findall("error"):
+                    print(f"  first run: {case.get('classname')}.{case.get('name')}")
+                    for l in (problem.text or problem.get("message") or "").strip().splitlines()[:6]:
+                        print(f"    {l}")
         before = failed
         for case in ET.parse(report).getroot().iter("testcase"):
             if case.find("failure") is not None or case.find("error") is not None:

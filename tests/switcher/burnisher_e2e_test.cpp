@@ -172,23 +172,29 @@ class BurnisherTest : public ::testing::Test {
     const std::wstring out = root_.Path() + L"\\probe.txt";
     DeleteFileW(out.c_str());
     gui::Process probe = gui::Process::Start(ide_ + L"\\VB6.EXE", ide_, L"\"" + out + L"\"", 0s);
-    EXPECT_EQ(probe.WaitForExit(), std::optional<DWORD>(0u));
-    return ReadFile(out);
+    const std::optional<DWORD> code = probe.WaitForExit();
+    const std::string loaded = ReadFile(out);
+    EXPECT_EQ(code, std::optional<DWORD>(0u)) << "the probe reported: " << loaded;
+    return loaded;
   }
 
+  // Sets VB6.EXE's last-write time far into the past, so a touch shows. Other programs
+  // (a scanner, the loader finishing with the probe) may still hold the file: share all.
   void AgeIdeExe() {
-    gui::UniqueHandle h(CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES, 0,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(h);
+    gui::UniqueHandle h(CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(h) << "Win32 error " << GetLastError();
     SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
     FILETIME old{};
     SystemTimeToFileTime(&year2000, &old);
-    SetFileTime(h.Get(), nullptr, nullptr, &old);
+    ASSERT_TRUE(SetFileTime(h.Get(), nullptr, nullptr, &old)) << "Win32 error " << GetLastError();
   }
 
   unsigned long long IdeExeWriteTime() {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data);
+    EXPECT_TRUE(GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data))
+        << "Win32 error " << GetLastError();
     return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
            data.ftLastWriteTime.dwLowDateTime;
   }
