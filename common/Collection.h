@@ -30,6 +30,6 @@ class Collection {
   std::unordered_map<String, size_t> index_;  // folded key -> 0-based position
 };
 
-// The form under which keys compare: each UTF-16 unit mapped to its lower case as
-// Windows maps it. Surrogate pairs are left as they are, as Windows leaves them.
+// The form under which keys compare: each UTF-16 unit mapped to its upper case, as
+// Windows compares names. Surrogate pairs are left as they are, as Windows leaves them.
 String FoldCase(const String& text);

@@ -67,15 +67,37 @@ TEST(Collection, EmptyKeyIsAKeyLikeAnyOther) {
   EXPECT_EQ(list.Count(), 2);
 }
 
-TEST(FoldCase, FoldsTheWholeBmpButLeavesSurrogatesAndUncasedAlone) {
-  EXPECT_EQ(FoldCase(u"ABC xyz 09"), u"abc xyz 09");
-  EXPECT_EQ(FoldCase(u"\u0178\u0130\u1E9E\u2160\uFF21"), u"\u00FF\u0130\u00DF\u2170\uFF41");
-  EXPECT_EQ(FoldCase(u"\u0100\u0101\u0102"), u"\u0101\u0101\u0103");
-  const String pair = u"\U00010400";  // DESERET CAPITAL LONG I: a surrogate pair
+TEST(FoldCase, UpperCasesTheWholeBmpButLeavesSurrogatesAndUncasedAlone) {
+  EXPECT_EQ(FoldCase(u"ABC xyz 09"), u"ABC XYZ 09");
+  EXPECT_EQ(FoldCase(u"\u00FF\u0131\u017F\u2170\uFF41"), u"\u0178I\u0053\u2160\uFF21");
+  EXPECT_EQ(FoldCase(u"\u0100\u0101\u0103"), u"\u0100\u0100\u0102");
+  const String pair = u"\U00010428";  // DESERET SMALL LONG I: a surrogate pair
   EXPECT_EQ(FoldCase(pair), pair);
-  const String loneHigh(1, u'\xD801');
-  EXPECT_EQ(FoldCase(loneHigh), loneHigh);
-  EXPECT_EQ(FoldCase(u"\u00DF\u4E2D\uFFFF"), u"\u00DF\u4E2D\uFFFF");
+  const String loneLow(1, u'\xDC28');
+  EXPECT_EQ(FoldCase(loneLow), loneLow);
+  // Upper cases longer than one unit stay as they are: sharp s is not "SS".
+  EXPECT_EQ(FoldCase(u"\u00DF\u0149\u4E2D\uFFFF"), u"\u00DF\u0149\u4E2D\uFFFF");
+}
+
+// The registry compares upper-cased names; keys must split and merge exactly where it
+// does, or a listing of its names would lose one of two names it holds apart.
+TEST(Collection, KeysSplitAndMergeWhereTheRegistryDoes) {
+  Collection list;
+  EXPECT_TRUE(list.Add(Variant(u"k"), String(u"k")));
+  EXPECT_TRUE(list.Add(Variant(u"kelvin"), String(u"\u212A")));
+  EXPECT_TRUE(list.Add(Variant(u"ohm"), String(u"\u2126")));
+  EXPECT_TRUE(list.Add(Variant(u"omega"), String(u"\u03C9")));
+  EXPECT_TRUE(list.Add(Variant(u"sharp s"), String(u"\u00DF")));
+  EXPECT_TRUE(list.Add(Variant(u"capital sharp s"), String(u"\u1E9E")));
+  EXPECT_EQ(list.Count(), 6);
+  EXPECT_EQ(list.Item(u"K"), Variant(u"k"));
+  EXPECT_EQ(list.Item(u"\u03A9"), Variant(u"omega"));
+
+  EXPECT_TRUE(list.Add(Variant(u"sigma"), String(u"\u03C3")));
+  EXPECT_FALSE(list.Add(Variant(u"final sigma"), String(u"\u03C2")));
+  EXPECT_FALSE(list.Add(Variant(u"capital sigma"), String(u"\u03A3")));
+  EXPECT_EQ(list.Item(u"\u03C2"), Variant(u"sigma"));
+  EXPECT_EQ(list.Count(), 7);
 }
 
 TEST(Collection, HundredThousandKeyedItems) {
