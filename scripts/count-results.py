@@ -23,7 +23,7 @@ for tree in sys.argv[1:]:
             continue
         first = tree / "test-results" / f"{name}.first-run.xml"
         if first.exists():
-            print(f"FLAKY {tree.name}/{name}: failed on its first run, counted by its second")
+            print(f"RERUN {tree.name}/{name}: failed on its first run; its second run is counted")
             for case in ET.parse(first).getroot().iter("testcase"):
                 for problem in case.findall("failure") + case.findall("error"):
                     print(f"  first run: {case.get('classname')}.{case.get('name')}")

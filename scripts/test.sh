@@ -23,7 +23,7 @@ start_display
 # A program driven through its windows under Wine depends on a desktop it shares with
 # Wine's own processes; a window test that failed is run once more, and passes only if
 # that run is clean. Its first report stays beside the second (<name>.first-run.xml),
-# and the summary names it, so a flaky test is never silent. Returns 0 when every
+# and the summary names it with its first failure, so a flaky test is never silent. Returns 0 when every
 # failure of the tree passed on its second run.
 rerun_window_tests() {
   local dir=$1 log="$1/Testing/Temporary/LastTestsFailed.log" failed name still=()
