@@ -7,6 +7,14 @@ import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
+
+def print_failures(case, indent):
+    """The first lines of each failure of a test case, so a CI log alone says what went wrong."""
+    for problem in case.findall("failure") + case.findall("error"):
+        for line in (problem.text or problem.get("message") or "").strip().splitlines()[:6]:
+            print(f"{indent}{line}")
+
+
 passed = failed = skipped = 0
 for tree in sys.argv[1:]:
     tree = Path(tree)
@@ -25,20 +33,15 @@ for tree in sys.argv[1:]:
         if first.exists():
             print(f"RERUN {tree.name}/{name}: failed on its first run; its second run is counted")
             for case in ET.parse(first).getroot().iter("testcase"):
-                for problem in case.findall("failure") + case.findall("error"):
+                if case.find("failure") is not None or case.find("error") is not None:
                     print(f"  first run: {case.get('classname')}.{case.get('name')}")
-                    for l in (problem.text or problem.get("message") or "").strip().splitlines()[:6]:
-                        print(f"    {l}")
+                    print_failures(case, "    ")
         before = failed
         for case in ET.parse(report).getroot().iter("testcase"):
             if case.find("failure") is not None or case.find("error") is not None:
                 failed += 1
                 print(f"FAILED {tree.name}: {case.get('classname')}.{case.get('name')}")
-                # The first lines of each failure, so a CI log alone says what went wrong.
-                for problem in case.findall("failure") + case.findall("error"):
-                    text = (problem.text or problem.get("message") or "").strip().splitlines()
-                    for l in text[:6]:
-                        print(f"    {l}")
+                print_failures(case, "    ")
             elif case.get("result") == "skipped" or case.find("skipped") is not None:
                 skipped += 1
             elif case.get("status") == "notrun":

@@ -22,9 +22,9 @@ start_display
 
 # A program driven through its windows under Wine depends on a desktop it shares with
 # Wine's own processes; a window test that failed is run once more, and passes only if
-# that run is clean. Its first report stays beside the second (<name>.first-run.xml),
-# and the summary names it with its first failure, so a flaky test is never silent. Returns 0 when every
-# failure of the tree passed on its second run.
+# that run is clean. Its first report stays beside the second (<name>.first-run.xml)
+# and the summary names it with its first failure, so a flaky test is never silent.
+# Returns 0 when every failure of the tree passed on its second run.
 rerun_window_tests() {
   local dir=$1 log="$1/Testing/Temporary/LastTestsFailed.log" failed name still=()
   [ "$dir" != build/host ] && [ -f "$log" ] || return 1
@@ -51,7 +51,8 @@ for tree in host $wintree; do
   rm -rf "$dir/test-results" "$dir/Testing/Temporary/LastTestsFailed.log"
   mkdir -p "$dir/test-results"
   ctest --test-dir "$dir" -N | sed -n 's/^ *Test *#[0-9]*: //p' > "$dir/ran-tests.txt"
-  ctest --test-dir "$dir" --output-on-failure -j2 > "$dir/ctest.log" 2>&1 || rerun_window_tests "$dir" || status=1
+  ctest --test-dir "$dir" --output-on-failure -j2 > "$dir/ctest.log" 2>&1 ||
+    rerun_window_tests "$dir" || status=1
   sed -n '/tests passed\|tests failed\|The following tests FAILED/,$p' "$dir/ctest.log" | sed "s/^/[$tree] /"
 done
 stop_display
