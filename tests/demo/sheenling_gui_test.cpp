@@ -1,5 +1,6 @@
 // Sheenling.exe driven as a user meets it: a copy of the program in a folder of its own,
 // with or without the manifest beside it, started and inspected from outside.
+#include "demo/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 
 #include <gtest/gtest.h>
@@ -20,15 +21,7 @@ std::wstring BuiltFolder() {
   return wide;
 }
 
-enum Id : int {
-  cmdButton = 101,
-  chkCheckBox = 102,
-  Option1 = 103,
-  List1 = 104,
-  lblDescription = 105,
-  Combo1 = 106,
-  Text1 = 107,
-};
+using namespace sheenling;  // the control ids, named after the controls
 
 const std::wstring kDescription =
     L"Set your VB6 programs to run in style XP, we use the ManiFest file technique.\r\n"
