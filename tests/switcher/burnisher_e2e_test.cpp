@@ -302,14 +302,40 @@ TEST_F(BurnisherTest, InstallReplacesAManifestThatAppearedAfterLoad) {
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
 }
 
-TEST_F(BurnisherTest, AHiddenManifestCountsAsNotInstalled) {
-  WriteFile(installed_, "hidden");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  Window w = Open();
-  EXPECT_TRUE(w.onEnabled);
-  EXPECT_FALSE(w.offEnabled);
-  PostMessageW(w.main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+// A read-only manifest counts as installed and is removed; a hidden or system one counts
+// as not installed and is replaced by a normal one. Either way the next start offers the
+// other button.
+TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
+  constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
+        DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
+    SCOPED_TRACE(attributes);
+    WriteFile(installed_, "an old manifest");
+    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    const bool installed = attributes == FILE_ATTRIBUTE_READONLY;
+    {
+      Window w = Open();
+      EXPECT_EQ(w.onEnabled, !installed);
+      EXPECT_EQ(w.offEnabled, installed);
+      ClickAndConfirm(w, installed ? switcher::kIdOff : switcher::kIdOn);
+    }
+    if (installed) {
+      EXPECT_FALSE(Exists(installed_));
+    } else {
+      EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+      EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
+    }
+    Window next = Open();
+    EXPECT_EQ(next.onEnabled, installed);
+    EXPECT_EQ(next.offEnabled, !installed);
+    PostMessageW(next.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(next.app.WaitForExit(), std::optional<DWORD>(0u));
+    if (Exists(installed_)) {
+      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(installed_.c_str());
+    }
+  }
 }
 
 TEST_F(BurnisherTest, InstallDirInOtherCaseOrMissingMeansVB98InTheCurrentFolder) {
@@ -372,17 +398,32 @@ TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
-TEST_F(BurnisherTest, RemoveOfAReadOnlyManifestReportsAndKeepsIt) {
-  WriteFile(installed_, "read-only");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_READONLY));
+TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
+  WriteFile(installed_, "the old, hidden manifest");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const DWORD before = GetFileAttributesW(installed_.c_str());
+  ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
   Window w = Open();
-  ASSERT_TRUE(w.offEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
-  EXPECT_NE(report.find(L"remove"), std::wstring::npos) << gui::Narrow(report);
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
   EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
-  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_ACCESS_DENIED)), std::wstring::npos);
-  EXPECT_EQ(ReadFile(installed_), "read-only");
+  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
   SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
+  installDir_.Remove();
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  EXPECT_NE(report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
+            std::wstring::npos)
+      << gui::Narrow(report);
+  EXPECT_TRUE(gui::ContainsNoCase(report, root_.Path() + L"\\VB98")) << gui::Narrow(report);
+  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)), std::wstring::npos);
+  EXPECT_FALSE(Exists(root_.Path() + L"\\VB98"));
+  EXPECT_FALSE(Exists(installed_));
 }
 
 TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
