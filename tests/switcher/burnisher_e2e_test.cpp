@@ -266,6 +266,48 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAt96Dpi) {
   EXPECT_FALSE(Exists(installed_));
 }
 
+// Esc leaves without action, Tab stays on the one enabled button, Enter clicks the
+// focused button (it is the default one) and Space does too.
+TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
+  const auto focusOn = [](const Window& w, int id) {
+    const HWND button = gui::ControlById(w.main, id);
+    const DWORD thread = GetWindowThreadProcessId(w.main, nullptr);
+    EXPECT_TRUE(gui::WaitUntil([&] { return gui::FocusedWindow(thread) == button; }))
+        << "the focus should be on button " << id;
+    EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    return button;
+  };
+  {
+    Window w = Open();
+    const HWND on = focusOn(w, switcher::kIdOn);
+    EXPECT_EQ(GetWindowLongW(gui::ControlById(w.main, switcher::kIdOff), GWL_STYLE) & BS_TYPEMASK,
+              BS_PUSHBUTTON);
+    gui::PressKey(on, VK_TAB);
+    focusOn(w, switcher::kIdOn);
+    gui::PressKey(on, VK_ESCAPE);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+    EXPECT_FALSE(Exists(installed_));
+  }
+  {
+    Window w = Open();
+    gui::PressKey(focusOn(w, switcher::kIdOn), VK_RETURN);
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  }
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+  {
+    Window w = Open();
+    gui::PressKey(focusOn(w, switcher::kIdOff), VK_SPACE);
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  }
+  EXPECT_FALSE(Exists(installed_));
+}
+
 TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
   EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
   AgeIdeExe();
