@@ -238,7 +238,10 @@ Outcome Switcher::Remove() {
   const bool clearAttributes = oldAttributes != INVALID_FILE_ATTRIBUTES &&
                                (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
                                (oldAttributes & kBlocking) != 0;
-  if (clearAttributes) SetFileAttributesW(target.c_str(), oldAttributes & ~kBlocking);
+  if (clearAttributes) {
+    const DWORD kept = oldAttributes & ~kBlocking;
+    SetFileAttributesW(target.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+  }
   if (!DeleteFileW(target.c_str())) {
     const DWORD error = GetLastError();
     if (clearAttributes) SetFileAttributesW(target.c_str(), oldAttributes);
