@@ -44,13 +44,14 @@ std::wstring Wide(const String& text) {
   return out;
 }
 
-std::wstring Failure(std::wstring_view what, DWORD error) {
+std::wstring Failure(std::wstring_view what, DWORD error, const IdeLookup& lookup) {
   std::wstring text(what);
   text += L"\n\n";
   text += SystemErrorText(error);
   text += L" (error ";
   text += std::to_wstring(error);
   text += L")";
+  if (const std::wstring why = lookup.Explanation(); !why.empty()) text += L"\n\n" + why;
   return text;
 }
 
@@ -75,6 +76,16 @@ bool IsNormalFile(const std::wstring& path) {
     if ((found.dwFileAttributes & kExcluded) == 0) return true;
   } while (FindNextFileW(search.get(), &found));
   return false;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return path;
+  std::wstring full(need, L'\0');
+  const DWORD n = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+  if (n == 0 || n >= need) return path;
+  full.resize(n);
+  return full;
 }
 
 std::wstring ExeFolder() {
@@ -115,17 +126,40 @@ bool TouchLastWriteTime(const std::wstring& path) {
   return SetFileTime(file.get(), nullptr, nullptr, &now) != FALSE;
 }
 
+bool IdeLookup::FoundInRegistry() const {
+  return installDir && installDir->find(kMarker) != std::wstring::npos;
+}
+
+std::wstring IdeLookup::Explanation() const {
+  if (FoundInRegistry()) return L"";
+  std::wstring text = L"The VB6 IDE's folder could not be found from the registry: ";
+  if (!installDir) {
+    text += L"the key " + std::wstring(kRegistryPlace) + L" has no value InstallDir.";
+  } else {
+    text += L"the value InstallDir of the key " + std::wstring(kRegistryPlace) + L" holds \"" +
+            *installDir + L"\", which does not contain \"" + std::wstring(kMarker) + L"\".";
+  }
+  text += L"\n\nBurnisher tried the folder \"" + folder + L"\" in the current folder instead:\n" +
+          FullPath(folder);
+  return text;
+}
+
 Switcher::Switcher(RegistryApi& api, std::wstring sourceFolder)
     : api_(api), sourceFolder_(std::move(sourceFolder)) {}
 
-std::wstring Switcher::GetIdeFolder() {
+IdeLookup Switcher::LookUpIdeFolder() {
   registry_.emplace(api_);
   registry_->hkey(reg::kLocalMachine);
   registry_->KeyRoot(kKeyPath);
-  const Variant installDir = registry_->GetRegistryValue(kValueName);
+  const Variant value = registry_->GetRegistryValue(kValueName);
   registry_.reset();
-  return IdeFolderFromInstallDir(Wide(installDir.ToText().value_or(String())));
+  IdeLookup lookup;
+  if (!value.IsEmpty()) lookup.installDir = Wide(value.ToText().value_or(String()));
+  lookup.folder = IdeFolderFromInstallDir(lookup.installDir.value_or(L""));
+  return lookup;
 }
+
+std::wstring Switcher::GetIdeFolder() { return LookUpIdeFolder().folder; }
 
 bool Switcher::IsManifestInstalled() {
   return IsNormalFile(GetIdeFolder() + std::wstring(kManifestName));
@@ -133,33 +167,90 @@ bool Switcher::IsManifestInstalled() {
 
 Outcome Switcher::Install() {
   const std::wstring source = sourceFolder_ + std::wstring(kManifestName);
-  const std::wstring folder = GetIdeFolder();
-  const std::wstring destination = folder + std::wstring(kManifestName);
-  const bool existed = GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (!CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
-    const DWORD error = GetLastError();
-    // A copy that broke off half-way must not pass for an installed manifest later.
-    if (!existed) DeleteFileW(destination.c_str());
-    return {error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
-            Failure(L"Burnisher could not install the manifest.\n\nCopying\n" + source + L"\nto\n" +
-                        destination + L"\nfailed:",
-                    error)};
+  const IdeLookup lookup = LookUpIdeFolder();
+  const std::wstring destination = lookup.folder + std::wstring(kManifestName);
+  const auto fail = [&](DWORD error) {
+    return Outcome{error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+                   Failure(L"Burnisher could not install the manifest.\n\nCopying\n" + source +
+                               L"\nto\n" + destination + L"\nfailed:",
+                           error, lookup)};
+  };
+
+  // The new manifest is written whole beside the old one before anything of the old
+  // one changes: a copy that breaks off leaves only a temporary file, removed below.
+  std::wstring temporary;
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = destination + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(attempt) + L".tmp";
+    if (CopyFileW(source.c_str(), temporary.c_str(), TRUE)) {
+      error = ERROR_SUCCESS;
+      break;
+    }
+    error = GetLastError();
+    // Only a leftover of an earlier run in the way is worth another name.
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
-  TouchLastWriteTime(folder + std::wstring(kIdeExeName));
+  if (error != ERROR_SUCCESS) return fail(error);
+  const auto discard = [&] {
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temporary.c_str());
+  };
+  // The copy takes the source's attributes (a read-only file from a CD, say); the
+  // installed manifest is to be a normal one.
+  if (!SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    error = GetLastError();
+    discard();
+    return fail(error);
+  }
+
+  // A read-only, hidden or system destination refuses to be replaced on Windows (and
+  // under Wine a replaced hidden file stays hidden, so the next start would still see
+  // no manifest): clear its attributes, and put them back if the move fails.
+  const DWORD oldAttributes = GetFileAttributesW(destination.c_str());
+  const bool clearAttributes =
+      oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      (oldAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL}) != 0;
+  if (clearAttributes && !SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    error = GetLastError();
+    discard();
+    return fail(error);
+  }
+  if (!MoveFileExW(temporary.c_str(), destination.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+    if (clearAttributes) SetFileAttributesW(destination.c_str(), oldAttributes);
+    discard();
+    return fail(error);
+  }
+  TouchLastWriteTime(lookup.folder + std::wstring(kIdeExeName));
   return {};
 }
 
 Outcome Switcher::Remove() {
-  const std::wstring folder = GetIdeFolder();
-  const std::wstring target = folder + std::wstring(kManifestName);
+  const IdeLookup lookup = LookUpIdeFolder();
+  const std::wstring target = lookup.folder + std::wstring(kManifestName);
+  // DeleteFileW refuses a read-only file; hidden and system go too, so that nothing of
+  // a manifest Windows would still use is left behind.
+  constexpr DWORD kBlocking =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD oldAttributes = GetFileAttributesW(target.c_str());
+  const bool clearAttributes = oldAttributes != INVALID_FILE_ATTRIBUTES &&
+                               (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                               (oldAttributes & kBlocking) != 0;
+  if (clearAttributes) {
+    const DWORD kept = oldAttributes & ~kBlocking;
+    SetFileAttributesW(target.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+  }
   if (!DeleteFileW(target.c_str())) {
     const DWORD error = GetLastError();
+    if (clearAttributes) SetFileAttributesW(target.c_str(), oldAttributes);
     return {
         error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
         Failure(L"Burnisher could not remove the manifest.\n\nDeleting\n" + target + L"\nfailed:",
-                error)};
+                error, lookup)};
   }
-  TouchLastWriteTime(folder + std::wstring(kIdeExeName));
+  TouchLastWriteTime(lookup.folder + std::wstring(kIdeExeName));
   return {};
 }
 

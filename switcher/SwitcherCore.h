@@ -22,6 +22,7 @@ inline constexpr std::wstring_view kReopenMessage = L"Reopen the VB6 IDE now..."
 inline constexpr std::wstring_view kTitle = L"Burnisher";
 inline constexpr char16_t kKeyPath[] = u"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
 inline constexpr char16_t kValueName[] = u"InstallDir";
+inline constexpr std::wstring_view kRegistryPlace = L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0";
 
 // The IDE folder for an "InstallDir" value: everything before the first
 // case-sensitive "\Common\IDE\IDE98" (its leading separator kept), then "VB98".
@@ -31,6 +32,10 @@ std::wstring IdeFolderFromInstallDir(std::wstring_view installDir);
 // Whether `path` names a normal file: hidden, system and directory entries do not
 // count, read-only and archive files do.
 bool IsNormalFile(const std::wstring& path);
+
+// The full path of `path`, resolved against the current folder when it is relative;
+// `path` itself when the system cannot resolve it.
+std::wstring FullPath(const std::wstring& path);
 
 // The folder of the running executable, without a trailing separator.
 std::wstring ExeFolder();
@@ -51,6 +56,19 @@ struct Outcome {
   bool ok() const { return error == ERROR_SUCCESS; }
 };
 
+// One lookup of the IDE folder: what the registry held and the folder it gave.
+struct IdeLookup {
+  std::optional<std::wstring> installDir;  // the value's text; empty optional when it is missing
+  std::wstring folder;
+
+  // Whether the folder came from the registry (the value holds the marker); when it
+  // did not, the folder is the relative "VB98" and failures need the reason told.
+  bool FoundInRegistry() const;
+  // For a failure report: where the registry was asked, what it held and the full
+  // folder that was tried; empty when the registry gave the folder.
+  std::wstring Explanation() const;
+};
+
 // The switcher's logic for one window. Every lookup of the IDE folder uses a fresh
 // RegistryRoutines object, held only while the lookup runs.
 class Switcher {
@@ -60,10 +78,14 @@ class Switcher {
   Switcher(RegistryApi& api, std::wstring sourceFolder);
 
   std::wstring GetIdeFolder();
+  IdeLookup LookUpIdeFolder();
   bool IsManifestInstalled();
-  // Copies the shipped manifest into the IDE folder, replacing one that is there.
+  // Copies the shipped manifest into the IDE folder as a normal file, replacing one
+  // that is there whatever its attributes. The copy goes to a temporary file beside
+  // the destination first and is then moved over it in one step, so a failure at any
+  // point leaves an existing manifest as it was.
   Outcome Install();
-  // Deletes the manifest from the IDE folder.
+  // Deletes the manifest from the IDE folder, read-only, hidden or system as it may be.
   Outcome Remove();
 
  private:

@@ -21,7 +21,12 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &frmMain::WindowProc;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  // The exe's own icon (resource 1), in the sizes the title bar and Alt+Tab want.
+  wc.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
@@ -53,13 +58,15 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   font_.reset(CreateFontW(-MulDiv(825, dpiY_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
   // Created in tab order, so z-order and Tab follow the layout.
   lblSescription_ = AddControl(L"STATIC", kDescriptionText, SS_LEFT | SS_NOPREFIX, kIdDescription,
                                kDescriptionTwips);
-  cmdIDEOn_ = AddControl(L"BUTTON", kOnText, BS_PUSHBUTTON | WS_TABSTOP, kIdOn, kOnTwips);
-  cmdIDEOff_ = AddControl(L"BUTTON", kOffText, BS_PUSHBUTTON | WS_TABSTOP, kIdOff, kOffTwips);
+  // BS_NOTIFY: the window hears when a button takes the focus, to make it the default.
+  cmdIDEOn_ =
+      AddControl(L"BUTTON", kOnText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, kIdOn, kOnTwips);
+  cmdIDEOff_ =
+      AddControl(L"BUTTON", kOffText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, kIdOff, kOffTwips);
   lblAbout_ = AddControl(L"STATIC", kAboutText, SS_LEFT | SS_NOPREFIX, kIdAbout, kAboutTwips);
   if (!lblSescription_ || !cmdIDEOn_ || !cmdIDEOff_ || !lblAbout_) return false;
 
@@ -68,7 +75,10 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
   // The focus goes to the first control in tab order that can take it.
-  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
+    SetFocus(first);
+    MakeDefault(first);
+  }
   return true;
 }
 
@@ -83,13 +93,24 @@ HWND frmMain::AddControl(const wchar_t* className, const wchar_t* text, DWORD st
   return control;
 }
 
+void frmMain::MakeDefault(HWND button) {
+  if (button != cmdIDEOn_ && button != cmdIDEOff_) return;
+  if (!IsWindowEnabled(button)) return;
+  // The dialog manager clicks the focused control that answers DLGC_DEFPUSHBUTTON when
+  // Enter is pressed; a BS_DEFPUSHBUTTON button does, and is drawn with the thick border.
+  for (HWND each : {cmdIDEOn_, cmdIDEOff_}) {
+    SendMessageW(each, BM_SETSTYLE, each == button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+  defaultId_ = GetDlgCtrlID(button);
+}
+
 int frmMain::Run() {
   MSG msg{};
   for (;;) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return static_cast<int>(GetLastError());
-    // Tab, Shift+Tab and Space on a button work as in a dialog.
+    // Tab, Shift+Tab, Space and Enter on a button and Esc work as in a dialog.
     if (hwnd_ && IsDialogMessageW(hwnd_, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -111,11 +132,21 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
+      if (HIWORD(wParam) == BN_SETFOCUS) {
+        MakeDefault(reinterpret_cast<HWND>(lParam));
+      } else if (HIWORD(wParam) == BN_CLICKED) {
         if (LOWORD(wParam) == kIdOn && IsWindowEnabled(cmdIDEOn_)) cmdIDEOn_Click();
         if (LOWORD(wParam) == kIdOff && IsWindowEnabled(cmdIDEOff_)) cmdIDEOff_Click();
+        // Esc, from the dialog manager: leave as the close box does, without action.
+        if (LOWORD(wParam) == IDCANCEL && !acting_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
       }
       return 0;
+    case DM_GETDEFID:
+      // Enter while the focus is on no button (the window itself) clicks the default one.
+      return defaultId_ ? MAKELRESULT(defaultId_, DC_HASDEFID) : 0;
+    case WM_GETFONT:
+      // The window's own font, which its controls share (a plain window keeps none).
+      return reinterpret_cast<LRESULT>(font_.get());
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));

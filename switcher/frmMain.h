@@ -68,6 +68,8 @@ class frmMain {
 
   HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
                   const TwipRect& where);
+  // Makes `button`, when it is an enabled switching button, the default push button.
+  void MakeDefault(HWND button);
   void Form_Load();
   void cmdIDEOn_Click();
   void cmdIDEOff_Click();
@@ -84,6 +86,7 @@ class frmMain {
   FontHandle font_;
   int dpiX_ = 96;
   int dpiY_ = 96;
+  int defaultId_ = 0;  // the default push button's id, 0 while there is none
   int exitCode_ = 0;
   bool acting_ = false;
 };

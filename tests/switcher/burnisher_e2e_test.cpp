@@ -2,16 +2,20 @@
 // installation in a scratch folder that HKLM\SOFTWARE\Microsoft\VisualStudio\6.0
 // "InstallDir" points at. A probe named VB6.EXE shows whether the manifest takes effect.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "demo/frmMain.h"
+#include "platform/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
@@ -266,6 +270,48 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAt96Dpi) {
   EXPECT_FALSE(Exists(installed_));
 }
 
+// Esc leaves without action, Tab stays on the one enabled button, Enter clicks the
+// focused button (it is the default one) and Space does too.
+TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
+  const auto focusOn = [](const Window& w, int id) {
+    const HWND button = gui::ControlById(w.main, id);
+    const DWORD thread = GetWindowThreadProcessId(w.main, nullptr);
+    EXPECT_TRUE(gui::WaitUntil([&] { return gui::FocusedWindow(thread) == button; }))
+        << "the focus should be on button " << id;
+    EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    return button;
+  };
+  {
+    Window w = Open();
+    const HWND on = focusOn(w, switcher::kIdOn);
+    EXPECT_EQ(GetWindowLongW(gui::ControlById(w.main, switcher::kIdOff), GWL_STYLE) & BS_TYPEMASK,
+              BS_PUSHBUTTON);
+    gui::PressKey(on, VK_TAB);
+    focusOn(w, switcher::kIdOn);
+    gui::PressKey(on, VK_ESCAPE);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+    EXPECT_FALSE(Exists(installed_));
+  }
+  {
+    Window w = Open();
+    gui::PressKey(focusOn(w, switcher::kIdOn), VK_RETURN);
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  }
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+  {
+    Window w = Open();
+    gui::PressKey(focusOn(w, switcher::kIdOff), VK_SPACE);
+    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
+    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    gui::AnswerMessageBox(box.hwnd);
+    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  }
+  EXPECT_FALSE(Exists(installed_));
+}
+
 TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
   EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
   AgeIdeExe();
@@ -302,14 +348,40 @@ TEST_F(BurnisherTest, InstallReplacesAManifestThatAppearedAfterLoad) {
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
 }
 
-TEST_F(BurnisherTest, AHiddenManifestCountsAsNotInstalled) {
-  WriteFile(installed_, "hidden");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  Window w = Open();
-  EXPECT_TRUE(w.onEnabled);
-  EXPECT_FALSE(w.offEnabled);
-  PostMessageW(w.main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+// A read-only manifest counts as installed and is removed; a hidden or system one counts
+// as not installed and is replaced by a normal one. Either way the next start offers the
+// other button.
+TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
+  constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
+        DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
+    SCOPED_TRACE(attributes);
+    WriteFile(installed_, "an old manifest");
+    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    const bool installed = attributes == FILE_ATTRIBUTE_READONLY;
+    {
+      Window w = Open();
+      EXPECT_EQ(w.onEnabled, !installed);
+      EXPECT_EQ(w.offEnabled, installed);
+      ClickAndConfirm(w, installed ? switcher::kIdOff : switcher::kIdOn);
+    }
+    if (installed) {
+      EXPECT_FALSE(Exists(installed_));
+    } else {
+      EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+      EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
+    }
+    Window next = Open();
+    EXPECT_EQ(next.onEnabled, installed);
+    EXPECT_EQ(next.offEnabled, !installed);
+    PostMessageW(next.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(next.app.WaitForExit(), std::optional<DWORD>(0u));
+    if (Exists(installed_)) {
+      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(installed_.c_str());
+    }
+  }
 }
 
 TEST_F(BurnisherTest, InstallDirInOtherCaseOrMissingMeansVB98InTheCurrentFolder) {
@@ -372,17 +444,32 @@ TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
-TEST_F(BurnisherTest, RemoveOfAReadOnlyManifestReportsAndKeepsIt) {
-  WriteFile(installed_, "read-only");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_READONLY));
+TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
+  WriteFile(installed_, "the old, hidden manifest");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const DWORD before = GetFileAttributesW(installed_.c_str());
+  ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
   Window w = Open();
-  ASSERT_TRUE(w.offEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
-  EXPECT_NE(report.find(L"remove"), std::wstring::npos) << gui::Narrow(report);
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
   EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
-  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_ACCESS_DENIED)), std::wstring::npos);
-  EXPECT_EQ(ReadFile(installed_), "read-only");
+  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
   SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
+  installDir_.Remove();
+  Window w = Open();
+  ASSERT_TRUE(w.onEnabled);
+  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  EXPECT_NE(report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
+            std::wstring::npos)
+      << gui::Narrow(report);
+  EXPECT_TRUE(gui::ContainsNoCase(report, root_.Path() + L"\\VB98")) << gui::Narrow(report);
+  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)), std::wstring::npos);
+  EXPECT_FALSE(Exists(root_.Path() + L"\\VB98"));
+  EXPECT_FALSE(Exists(installed_));
 }
 
 TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
@@ -392,6 +479,141 @@ TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
   ASSERT_TRUE(DeleteFileW(installed_.c_str()));
   const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
   EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+}
+
+// The width and height of an icon's colour (or mask) bitmap.
+SIZE IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return SIZE{};
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  const SIZE size{bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return size;
+}
+
+BOOL CALLBACK FindBurnisher(HWND hwnd, LPARAM found) {
+  if (gui::WindowText(hwnd) != L"Burnisher") return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;
+}
+
+// An exe mapped for its resources only (no code of it runs), so that a window made here
+// on its behalf takes the exe's icon; the window class registered for it goes with it.
+class ExeImage {
+ public:
+  explicit ExeImage(const wchar_t* exe)
+      : module_(LoadLibraryExW(exe, nullptr, DONT_RESOLVE_DLL_REFERENCES)) {}
+  ExeImage(const ExeImage&) = delete;
+  ExeImage& operator=(const ExeImage&) = delete;
+  ~ExeImage() {
+    if (!module_) return;
+    if (!className_.empty()) UnregisterClassW(className_.c_str(), module_);
+    FreeLibrary(module_);
+  }
+  HMODULE Get() const { return module_; }
+  void Registered(HWND window) { className_ = gui::ClassName(window); }
+
+ private:
+  HMODULE module_;
+  std::wstring className_;
+};
+
+void DrainMessages() {
+  MSG msg{};
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+// Burnisher's window made in this process on Burnisher.exe's resources: icons and fonts
+// cannot be examined across processes.
+class BurnisherWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(image_.Get(), nullptr) << "Win32 error " << GetLastError();
+    ASSERT_TRUE(form_->Show(image_.Get(), SW_HIDE)) << "Win32 error " << GetLastError();
+    EnumThreadWindows(GetCurrentThreadId(), &FindBurnisher, reinterpret_cast<LPARAM>(&main_));
+    ASSERT_NE(main_, nullptr);
+    image_.Registered(main_);
+  }
+  void TearDown() override {
+    form_.reset();
+    DrainMessages();
+  }
+
+  ExeImage image_{BURNISHER_EXE};
+  FakeRegistry registry_;
+  switcher::Switcher logic_{registry_, L"C:\\nowhere"};
+  std::unique_ptr<switcher::frmMain> form_ = std::make_unique<switcher::frmMain>(logic_);
+  HWND main_ = nullptr;
+};
+
+TEST_F(BurnisherWindow, TheWindowAndEveryControlUseTahoma825Regular) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(main_, WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  ASSERT_EQ(GetObjectW(font, sizeof lf, &lf), static_cast<int>(sizeof lf));
+  EXPECT_EQ(std::wstring(lf.lfFaceName), L"Tahoma");
+  EXPECT_EQ(lf.lfHeight, -MulDiv(825, dpi, 7200));
+  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+  EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
+  // The font mapper finds Tahoma itself, not a stand-in.
+  HDC dc = GetDC(main_);
+  const HGDIOBJ old = SelectObject(dc, font);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  ReleaseDC(main_, dc);
+  EXPECT_EQ(std::wstring(face), L"Tahoma");
+  int checked = 0;
+  for (HWND c = GetWindow(main_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), font) << GetDlgCtrlID(c);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 4);
+}
+
+// The title bar and Alt+Tab show the window class's icons: the exe's own, not the stock one.
+void ExpectTheExesIconOnTheTitleBar(HWND window) {
+  const auto large = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
+  const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
+  ASSERT_NE(large, nullptr);
+  ASSERT_NE(small, nullptr);
+  EXPECT_NE(large, LoadIconW(nullptr, IDI_APPLICATION)) << "not the stock icon";
+  EXPECT_EQ(IconSize(large).cx, GetSystemMetrics(SM_CXICON));
+  EXPECT_EQ(IconSize(small).cx, GetSystemMetrics(SM_CXSMICON));
+}
+
+// Each exe carries an icon of its own in the usual sizes (Explorer's view of it).
+TEST(ExeIcons, EachExeCarriesItsOwnIcon) {
+  for (const wchar_t* exe : {BURNISHER_EXE, SHEENLING_EXE}) {
+    SCOPED_TRACE(gui::Narrow(exe));
+    EXPECT_EQ(ExtractIconExW(exe, -1, nullptr, nullptr, 0), 1u);
+    HICON large = nullptr;
+    HICON small = nullptr;
+    ASSERT_EQ(ExtractIconExW(exe, 0, &large, &small, 1), 2u);
+    EXPECT_EQ(IconSize(large).cx, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(IconSize(small).cx, GetSystemMetrics(SM_CXSMICON));
+    DestroyIcon(large);
+    DestroyIcon(small);
+  }
+}
+
+TEST_F(BurnisherWindow, TheTitleBarShowsTheExesIcon) { ExpectTheExesIconOnTheTitleBar(main_); }
+
+TEST(SheenlingWindow, TheTitleBarShowsTheExesIcon) {
+  ExeImage image(SHEENLING_EXE);
+  ASSERT_NE(image.Get(), nullptr) << "Win32 error " << GetLastError();
+  {
+    const auto form = sheenling::FrmMain::Load(image.Get());
+    ASSERT_NE(form, nullptr);
+    image.Registered(form->Hwnd());
+    ExpectTheExesIconOnTheTitleBar(form->Hwnd());
+  }
+  DrainMessages();
 }
 
 }  // namespace

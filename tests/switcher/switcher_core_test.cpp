@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -89,6 +90,21 @@ std::string ReadFile(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The names in `folder`, sorted, without "." and "..".
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(h, &found));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string Ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -264,29 +280,105 @@ TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed operation leaves VB6.EXE alone";
 }
 
-TEST_F(SwitcherTest, RemoveOfAReadOnlyManifestFailsAndKeepsIt) {
-  WriteFile(installed_, shipped_);
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_TRUE(logic_.IsManifestInstalled());
-  const switcher::Outcome outcome = logic_.Remove();
-  EXPECT_FALSE(outcome.ok());
-  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(ReadFile(installed_), shipped_);
+// Read-only, hidden or system: whichever button the window offers, it works, and
+// afterwards the next start offers the other one.
+TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
+  constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
+        DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
+    SCOPED_TRACE(attributes);
+    WriteFile(installed_, "an old manifest");
+    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    // Only a read-only one counts as installed (hidden and system files do not).
+    EXPECT_EQ(logic_.IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
+    const switcher::Outcome installed = logic_.Install();
+    ASSERT_TRUE(installed.ok()) << Narrow(installed.report);
+    EXPECT_EQ(ReadFile(installed_), shipped_);
+    EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
+    EXPECT_TRUE(logic_.IsManifestInstalled());
+
+    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    const switcher::Outcome removed = logic_.Remove();
+    ASSERT_TRUE(removed.ok()) << Narrow(removed.report);
+    EXPECT_FALSE(Exists(installed_));
+  }
+  EXPECT_EQ(FolderEntries(ide_), std::vector<std::wstring>{L"VB6.EXE"}) << "no temporary left";
 }
 
-TEST_F(SwitcherTest, AHiddenManifestIsNotInstalled) {
-  WriteFile(installed_, "hidden");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_FALSE(logic_.IsManifestInstalled());
-  // Windows refuses to copy onto a hidden file (access denied), Wine replaces it: either way
-  // the result is whole, never a mix of the two.
-  const switcher::Outcome outcome = logic_.Install();
-  if (!outcome.ok()) {
-    EXPECT_EQ(ReadFile(installed_), "hidden");
-    EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
-  } else {
-    EXPECT_EQ(ReadFile(installed_), shipped_);
+TEST_F(SwitcherTest, AReadOnlyShippedManifestIsInstalledAsANormalFile) {
+  ASSERT_TRUE(SetFileAttributesW((app_ + L"\\VB6.EXE.Manifest").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(logic_.Install().ok());
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_TRUE(logic_.Remove().ok());
+}
+
+// A failed install leaves an old manifest byte for byte, attributes and all, and no
+// temporary file: when the copy cannot start, and when the final move is refused.
+TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  WriteFile(installed_, "the old, hidden manifest");
+  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), kHiddenSystem));
+  const DWORD before = GetFileAttributesW(installed_.c_str());
+  AgeIdeExe();
+  const std::wstring shipped = app_ + L"\\VB6.EXE.Manifest";
+  ASSERT_TRUE(DeleteFileW(shipped.c_str()));
+  const switcher::Outcome noSource = logic_.Install();
+  EXPECT_EQ(noSource.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
+  EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+
+  // Another program holds the old manifest open without sharing deletion: the move fails.
+  WriteFile(shipped, shipped_);
+  {
+    HANDLE held = CreateFileW(installed_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const switcher::Outcome refused = logic_.Install();
+    CloseHandle(held);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_NE(refused.report.find(installed_), std::wstring::npos) << Narrow(refused.report);
   }
+  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
+  EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+  EXPECT_GT(IdeExeAge(), 86400.0) << "a failed install leaves VB6.EXE alone";
+}
+
+// When the registry does not give the folder, a failure report says what it held and
+// which folder was tried instead; when it does, the report has no such part.
+TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
+  const std::wstring tried = switcher::FullPath(L"VB98");
+  ASSERT_NE(tried, L"VB98");
+  ASSERT_FALSE(Exists(tried)) << "the test's current folder must hold no VB98";
+  FakeRegistry empty;
+  switcher::Switcher missing(empty, app_);
+  SetInstallDir(L"C:\\VS\\common\\ide\\ide98");
+  struct Case {
+    switcher::Switcher& logic;
+    const wchar_t* says;
+  };
+  for (const Case& c :
+       {Case{missing, L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"},
+        Case{logic_,
+             L"InstallDir of the key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 holds "
+             L"\"C:\\VS\\common\\ide\\ide98\""}}) {
+    for (const switcher::Outcome& outcome : {c.logic.Install(), c.logic.Remove()}) {
+      SCOPED_TRACE(Narrow(outcome.report));
+      EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+      EXPECT_NE(outcome.report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0"),
+                std::wstring::npos);
+      EXPECT_NE(outcome.report.find(c.says), std::wstring::npos);
+      EXPECT_NE(outcome.report.find(L"instead:\n" + tried), std::wstring::npos);
+      EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)),
+                std::wstring::npos);
+    }
+  }
+  EXPECT_FALSE(Exists(tried));
+
+  SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
+  EXPECT_EQ(logic_.Install().report.find(L"registry"), std::wstring::npos);
 }
 
 TEST(SystemErrorText, IsTheSystemsOwnLineWithoutABreak) {
