@@ -12,7 +12,7 @@
 namespace {
 
 // ERROR_NOT_ENOUGH_MEMORY: what a status-returning member reports when it could not
-// even build its arguments.
+// even build its arguments for another reason than a failed conversion.
 constexpr int32_t kNotEnoughMemory = 8;
 
 }  // namespace
@@ -91,6 +91,9 @@ int32_t RegistryRoutines::DeleteKey(const String& KeyName) {
     // Subkey plays no part: the argument stands directly below KeyRoot.
     const std::string path = api_->ToAnsi(keyRoot_ + u"\\" + KeyName);
     return api_->RegDeleteKeyA(hkey_, path.c_str());
+  } catch (const ansi::ConversionError& e) {
+    // The path did not convert: nothing is deleted, and the status says why.
+    return e.status();
   } catch (...) {
     return kNotEnoughMemory;
   }
@@ -107,6 +110,9 @@ int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
     if (!key) return opened;
     // The key is closed whatever the deletion answered.
     return api_->RegDeleteValueA(key.get(), name.c_str());
+  } catch (const ansi::ConversionError& e) {
+    // Both texts are converted before anything is opened, so nothing was touched.
+    return e.status();
   } catch (...) {
     return kNotEnoughMemory;
   }
