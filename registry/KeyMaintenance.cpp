@@ -72,15 +72,27 @@ String RegistryRoutines::CreateKey() {
 
 String RegistryRoutines::CreateKey(Variant& KeyName) {
   try {
-    // A name without a text form (Null, the missing marker, a list) names no key:
-    // create nothing rather than a key named after a fallback.
-    if (KeyName.IsMissing()) return String();
+    // The missing marker is a name not given: Subkey, as without an argument. The
+    // marker stays in the caller's variable, as an omitted argument has none.
+    if (KeyName.IsMissing()) return CreateKey();
+    // A name without a text form (Null, a list) names no key: create nothing
+    // rather than a key named after a fallback.
     std::optional<String> name = KeyName.ToText();
     if (!name) return String();
     String path = keyRoot_ + u"\\" + *name;
     // The caller's variable holds the name as text from here on, whatever the outcome.
     KeyName = Variant(std::move(*name));
     return CreateAt(*api_, hkey_, path, security_);
+  } catch (...) {
+    return String();
+  }
+}
+
+String RegistryRoutines::CreateKey(const Variant& KeyName) {
+  try {
+    // A temporary or constant name: resolved the same way, with nothing to write back to.
+    Variant name(KeyName);
+    return CreateKey(name);
   } catch (...) {
     return String();
   }
