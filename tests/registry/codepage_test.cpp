@@ -193,3 +193,38 @@ TEST_P(CodePage, ANameThatDoesNotConvertBackIsLeftOutOfTheListing) {
 INSTANTIATE_CODE_PAGES(CodePage);
 
 }  // namespace
+
+// The stand-in's model of the code page against the system's own conversions.
+TEST_P(CodePage, TheStandInConvertsAsTheSystemDoes) {
+  if (isFake()) GTEST_SKIP() << "compares the stand-in with the real conversions";
+  FakeRegistry model("STANDIN", codePage());
+  std::vector<std::string> codes;
+  for (int b = 1; b < 256; ++b) codes.emplace_back(1, static_cast<char>(b));
+  if (codePage() == 932) {
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (lead >= 0xA0 && lead < 0xE0) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail != 0x7F) codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+      }
+    }
+  }
+  int mismatches = 0;
+  for (const std::string& code : codes) {
+    const String system = api().FromAnsi(code);
+    if (model.FromAnsi(code) != system && ++mismatches <= 10) {
+      ADD_FAILURE() << "decoding " << std::hex << (static_cast<unsigned>(code[0]) & 0xFF) << " "
+                    << (code.size() > 1 ? static_cast<unsigned>(code[1]) & 0xFF : 0)
+                    << ": system U+" << static_cast<unsigned>(system.empty() ? 0 : system[0]);
+    }
+  }
+  for (uint32_t u = 1; u < 0x10000; ++u) {
+    if (u >= 0xD800 && u < 0xE000) continue;
+    const String text(1, static_cast<char16_t>(u));
+    const std::string system = api().ToAnsi(text);
+    if (model.ToAnsi(text) != system && ++mismatches <= 20) {
+      ADD_FAILURE() << "encoding U+" << std::hex << u << ": system " << system.size()
+                    << " bytes, first " << (static_cast<unsigned>(system[0]) & 0xFF);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
