@@ -23,7 +23,8 @@ constexpr uint32_t kMaxReported = 1u << 20;
 
 class ScriptedRegistry final : public RegistryApi {
  public:
-  explicit ScriptedRegistry(FuzzedDataProvider& in) : in_(in) {}
+  explicit ScriptedRegistry(FuzzedDataProvider& in)
+      : in_(in), codePage_("STANDIN", in.PickValueInArray({1252u, 932u, 65001u})) {}
 
   int queries = 0;
   RegStatus lastQueryStatus = -1;
@@ -138,7 +139,7 @@ class ScriptedRegistry final : public RegistryApi {
 
  private:
   FuzzedDataProvider& in_;
-  FakeRegistry codePage_;  // only its Windows-1252 conversions are used
+  FakeRegistry codePage_;  // only its conversions are used, on one of its code pages
 };
 
 bool IsDecodedType(uint32_t type) {

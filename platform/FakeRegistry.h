@@ -4,8 +4,10 @@
 // against it; tests also use it for what the real registry cannot show: the exact
 // calls made, handles left open, denied rights and injected failures.
 //
-// Text is held as the ANSI functions see it, in Windows-1252. Key and value names
-// compare without regard to case (the full case mapping of the code page's letters).
+// Text is held as the ANSI functions see it, in the bytes of the system code page
+// the stand-in is made with (Windows-1252, 932 or UTF-8), so byte counts are that
+// code page's. Key and value names compare without regard to case, as Windows
+// compares them: decoded, then upper-cased.
 
 #include <cstdint>
 #include <functional>
@@ -13,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/RegistryApi.h"
@@ -43,7 +46,8 @@ class FakeRegistry final : public RegistryApi {
 
   // `localName` is the computer's own name: RegConnectRegistryA accepts it (and
   // "\\" + it, any case), the empty name and a null pointer for the local registry.
-  explicit FakeRegistry(std::string localName = "STANDIN");
+  // `codePage` is the system ANSI code page: 1252, 932 or 65001.
+  explicit FakeRegistry(std::string localName = "STANDIN", uint32_t codePage = 1252);
   ~FakeRegistry() override;
   FakeRegistry(const FakeRegistry&) = delete;
   FakeRegistry& operator=(const FakeRegistry&) = delete;
@@ -91,6 +95,19 @@ class FakeRegistry final : public RegistryApi {
   // The environment that ExpandEnvironmentStringsA expands from (names compare
   // without regard to case).
   void SetEnvironment(const std::string& name, const std::string& value);
+  // What ExpandEnvironmentStringsA answers: Windows' count of bytes, or Wine's count
+  // of characters (Wine 8 on a double-byte code page answers the characters of the
+  // result and its NUL and fills the buffer without a NUL when that is too few bytes).
+  enum class ExpansionCount { Bytes, Characters };
+  void SetExpansionCount(ExpansionCount count);
+
+  // ---- Code page -------------------------------------------------------------------
+  uint32_t CodePage() const;
+  // WideCharToMultiByte on this code page with any flags and default character:
+  // 0, or the error with which Windows refuses them there (ERROR_INVALID_FLAGS,
+  // ERROR_INVALID_PARAMETER). ToAnsi converts with ansi::ConversionFor's choice.
+  int32_t WideCharToMultiByte(std::u16string_view text, uint32_t flags, const char* defaultChar,
+                              std::string& out) const;
 
   // ---- Observation -------------------------------------------------------------
   // Handles handed out and not yet closed (predefined roots are not counted).
@@ -110,7 +127,9 @@ class FakeRegistry final : public RegistryApi {
 
   // ---- Fault injection -----------------------------------------------------------
   // The `nth` call (1-based, counted from now) of `function` answers `status` and does
-  // nothing else; every call when nth is 0.
+  // nothing else; every call when nth is 0. "WideCharToMultiByte" and
+  // "MultiByteToWideChar" make ToAnsi and FromAnsi of non-empty text throw
+  // ansi::ConversionError(status) instead (conversions are not logged).
   void InjectStatus(const std::string& function, RegStatus status, int nth = 0);
   // Runs after every logged call, with that call; may change the registry through
   // the set-up functions (e.g. grow a value between two queries).

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/AnsiConversion.h"
+
 using RegHandle = int32_t;
 using RegStatus = int32_t;
 
@@ -84,17 +86,20 @@ class RegistryApi {
                                   uint32_t* lpcchName, uint32_t* lpReserved, char* lpClass,
                                   uint32_t* lpcchClass, RegFileTime* lpftLastWriteTime) = 0;
   virtual RegStatus RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
-                                  uint32_t* lpcchValueName, uint32_t* lpReserved,
-                                  uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) = 0;
+                                  uint32_t* lpcchValueName, uint32_t* lpReserved, uint32_t* lpType,
+                                  uint8_t* lpData, uint32_t* lpcbData) = 0;
   virtual RegStatus RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
                                         RegHandle* phkResult) = 0;
   virtual RegStatus RegCloseKey(RegHandle hKey) = 0;
   virtual uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) = 0;
 
-  // UTF-16 to the system ANSI code page over the whole length (NULs included);
-  // characters the code page cannot represent become its substitute, '?'.
+  // UTF-16 to the system ANSI code page over the whole length (NULs included),
+  // converted as ansi::ConversionFor chooses: on the table code pages characters
+  // they cannot represent become '?'. Throws ansi::ConversionError when the
+  // conversion fails, so a failure is never mistaken for empty text.
   virtual std::string ToAnsi(std::u16string_view text) = 0;
-  // The system ANSI code page back to UTF-16, over the whole length.
+  // The system ANSI code page back to UTF-16, over the whole length; throws
+  // ansi::ConversionError when the conversion fails.
   virtual std::u16string FromAnsi(std::string_view bytes) = 0;
 };
 

@@ -133,17 +133,17 @@ uint32_t Win32Registry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst
 std::string Win32Registry::ToAnsi(std::u16string_view text) {
   if (text.empty()) return {};
   // Explicit lengths throughout: embedded NULs are converted like any character.
-  // WC_NO_BEST_FIT_CHARS: a character without an exact counterpart becomes '?'
-  // rather than a look-alike (a look-alike '\' or '.' could change a path).
+  const ansi::Conversion how = ansi::ConversionFor(::GetACP());
   const auto* src = reinterpret_cast<const wchar_t*>(text.data());
   const int srcLen = CheckedLength(text.size());
   const int need =
-      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, srcLen, nullptr, 0, "?", nullptr);
-  if (need <= 0) return {};
+      ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0, how.defaultChar, nullptr);
+  if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   std::string out(static_cast<size_t>(need), '\0');
-  const int got = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, srcLen, out.data(), need,
-                                        "?", nullptr);
-  out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, out.data(), need,
+                                        how.defaultChar, nullptr);
+  // A partial text would name something the caller never named.
+  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   return out;
 }
 
@@ -151,11 +151,11 @@ std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int srcLen = CheckedLength(bytes.size());
   const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen, nullptr, 0);
-  if (need <= 0) return {};
+  if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   std::u16string out(static_cast<size_t>(need), u'\0');
   const int got = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen,
                                         reinterpret_cast<wchar_t*>(out.data()), need);
-  out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   return out;
 }
 

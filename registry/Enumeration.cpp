@@ -71,6 +71,18 @@ std::optional<std::string_view> TerminatedName(const NameBuffer& name) {
   return std::string_view(name.data(), static_cast<size_t>(nul - name.begin()));
 }
 
+// Lists one name under itself. A name that does not convert is a failed step: it
+// is left out (never listed as "" or cut short) and the listing goes on.
+void AddName(RegistryApi& api, Collection& result, std::string_view ansi) {
+  String item;
+  try {
+    item = api.FromAnsi(ansi);
+  } catch (const ansi::ConversionError&) {
+    return;
+  }
+  result.Add(Variant(item), item);
+}
+
 }  // namespace
 
 Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyName) {
@@ -110,8 +122,7 @@ Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyNam
       }
       // 234 with a name in the buffer: only the class did not fit; list the name.
       if (!text) break;
-      const String item = api_->FromAnsi(*text);
-      result.Add(Variant(item), item);
+      AddName(*api_, result, *text);
     }
   } catch (...) {
     // Out of memory or a failing conversion: the caller gets what was listed so far.
@@ -144,9 +155,8 @@ Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyN
       if (status != reg::kSuccess) break;
       // The name is taken by the length the call reports, not cut at a NUL.
       const size_t length = std::min<size_t>(nameLength, name.size());
-      const String item = api_->FromAnsi(std::string_view(name.data(), length));
       // The data is fetched because the call hands it over, but nothing keeps it.
-      result.Add(Variant(item), item);
+      AddName(*api_, result, std::string_view(name.data(), length));
     }
   } catch (...) {
     // Out of memory (a huge reported data size) or a failing conversion: the

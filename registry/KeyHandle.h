@@ -7,7 +7,12 @@
 class KeyHandle {
  public:
   explicit KeyHandle(RegistryApi& api) : api_(api) {}
-  ~KeyHandle() { Close(); }
+  ~KeyHandle() {
+    try {
+      Close();
+    } catch (...) {  // a destructor lets nothing out; the handle is lost either way
+    }
+  }
   KeyHandle(const KeyHandle&) = delete;
   KeyHandle& operator=(const KeyHandle&) = delete;
 
@@ -19,8 +24,9 @@ class KeyHandle {
   RegHandle get() const { return handle_; }
   explicit operator bool() const { return held_; }
   void Close() {
-    if (held_) api_.RegCloseKey(handle_);
-    held_ = false;
+    const bool held = held_;
+    held_ = false;  // closed once, even when the close throws
+    if (held) api_.RegCloseKey(handle_);
   }
 
  private:

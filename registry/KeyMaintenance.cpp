@@ -12,7 +12,7 @@
 namespace {
 
 // ERROR_NOT_ENOUGH_MEMORY: what a status-returning member reports when it could not
-// even build its arguments.
+// even build its arguments for another reason than a failed conversion.
 constexpr int32_t kNotEnoughMemory = 8;
 
 }  // namespace
@@ -72,9 +72,11 @@ String RegistryRoutines::CreateKey() {
 
 String RegistryRoutines::CreateKey(Variant& KeyName) {
   try {
-    // A name without a text form (Null, the missing marker, a list) names no key:
-    // create nothing rather than a key named after a fallback.
-    if (KeyName.IsMissing()) return String();
+    // The missing marker is a name not given: Subkey, as without an argument. The
+    // marker stays in the caller's variable, as an omitted argument has none.
+    if (KeyName.IsMissing()) return CreateKey();
+    // A name without a text form (Null, a list) names no key: create nothing
+    // rather than a key named after a fallback.
     std::optional<String> name = KeyName.ToText();
     if (!name) return String();
     String path = keyRoot_ + u"\\" + *name;
@@ -86,11 +88,24 @@ String RegistryRoutines::CreateKey(Variant& KeyName) {
   }
 }
 
+String RegistryRoutines::CreateKey(const Variant& KeyName) {
+  try {
+    // A temporary or constant name: resolved the same way, with nothing to write back to.
+    Variant name(KeyName);
+    return CreateKey(name);
+  } catch (...) {
+    return String();
+  }
+}
+
 int32_t RegistryRoutines::DeleteKey(const String& KeyName) {
   try {
     // Subkey plays no part: the argument stands directly below KeyRoot.
     const std::string path = api_->ToAnsi(keyRoot_ + u"\\" + KeyName);
     return api_->RegDeleteKeyA(hkey_, path.c_str());
+  } catch (const ansi::ConversionError& e) {
+    // The path did not convert: nothing is deleted, and the status says why.
+    return e.status();
   } catch (...) {
     return kNotEnoughMemory;
   }
@@ -107,6 +122,9 @@ int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
     if (!key) return opened;
     // The key is closed whatever the deletion answered.
     return api_->RegDeleteValueA(key.get(), name.c_str());
+  } catch (const ansi::ConversionError& e) {
+    // Both texts are converted before anything is opened, so nothing was touched.
+    return e.status();
   } catch (...) {
     return kNotEnoughMemory;
   }

@@ -17,7 +17,7 @@
 
 class RegistryRoutines {
  public:
-  RegistryRoutines();                       // the platform's registry (advapi32 on Windows)
+  RegistryRoutines();                           // the platform's registry (advapi32 on Windows)
   explicit RegistryRoutines(RegistryApi& api);  // any implementation, e.g. the stand-in
 
   int32_t hkey() const;
@@ -30,9 +30,11 @@ class RegistryRoutines {
   // True when KeyRoot\Subkey opens for reading.
   bool KeyExists();
   // Creates (or opens) KeyRoot\Subkey, or KeyRoot\KeyName; "0" on success, else "".
-  // The resolved name is written back into KeyName as text.
+  // The resolved name is written back into KeyName as text when the caller passed a
+  // modifiable variable; the missing marker stands for no name (Subkey) and stays.
   String CreateKey();
   String CreateKey(Variant& KeyName);
+  String CreateKey(const Variant& KeyName);
   // Deletes KeyRoot\KeyName (one key, no subkeys); the status of the deletion.
   int32_t DeleteKey(const String& KeyName);
   // Deletes one value of KeyRoot\Subkey; the open's status when it failed, else the deletion's.
@@ -56,8 +58,7 @@ class RegistryRoutines {
                                   const String& ValueName,
                                   const std::optional<String>& KeyPath = std::nullopt);
   bool WriteRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
-                                const String& ValueName, const Variant& value,
-                                const int32_t& DType,
+                                const String& ValueName, const Variant& value, const int32_t& DType,
                                 const std::optional<String>& KeyPath = std::nullopt);
 
   // Cuts item at its first NUL character, in place; returns the new content.

@@ -9,23 +9,36 @@ namespace codec {
 namespace {
 
 constexpr uint32_t kFirstBufferSize = 1024;
+// An expansion holds at most 32,767 characters, in ANSI at most 3 bytes each: the
+// most room worth offering when the answer does not say how many bytes it needs.
+constexpr uint32_t kMaxExpansionBytes = 32767 * 3 + 2;
 
 // Expands %NAME% references with the calling program's environment. The whole
 // expansion is returned whatever its length; a failed expansion gives "".
 std::string Expand(RegistryApi& api, const std::string& source) {
-  // ExpandEnvironmentStringsA answers the size it needs when the buffer is short;
-  // the environment cannot change under us, but a bound keeps a misbehaving
-  // implementation from looping.
+  // The answer is not always a byte count: on a double-byte code page Wine answers
+  // the characters, fewer than the bytes, and then fills the buffer it was given
+  // without a NUL. Only a NUL inside the buffer with room to spare (the ANSI
+  // function wants one byte beyond it) shows the expansion is whole; anything else
+  // is retried in a larger buffer. The bound keeps a misbehaving implementation
+  // from looping.
   uint32_t capacity = static_cast<uint32_t>(std::max<size_t>(source.size() * 2 + 2, 256));
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
     std::string out(capacity, '\0');
     const uint32_t needed = api.ExpandEnvironmentStringsA(source.c_str(), out.data(), capacity);
     if (needed == 0) return {};
-    if (needed <= capacity) {
-      out.resize(strnlen(out.data(), needed));
+    const size_t nul = out.find('\0');
+    if (needed <= capacity && nul != std::string::npos && nul + 1 < capacity) {
+      out.resize(nul);
       return out;
     }
-    capacity = needed;
+    if (needed > capacity) {
+      capacity = needed;  // the size it asked for
+    } else if (capacity < kMaxExpansionBytes) {
+      capacity = std::min(capacity * 2, kMaxExpansionBytes);  // answered in characters
+    } else {
+      return {};
+    }
   }
   return {};
 }
@@ -46,8 +59,8 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector
       if (count == 0) return std::nullopt;
       return Variant(api.FromAnsi(Expand(api, text(count - 1))));
     case reg::kRegBinary:
-      return Variant(ByteArray(std::vector<uint8_t>(buffer.begin(), buffer.begin() +
-                                                                        static_cast<long>(count))));
+      return Variant(ByteArray(
+          std::vector<uint8_t>(buffer.begin(), buffer.begin() + static_cast<long>(count))));
     case reg::kRegDword: {
       // Only the first four bytes count, whatever the size; missing ones read as zero.
       uint32_t bits = 0;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -280,6 +282,136 @@ TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
             (std::vector<uint8_t>{'a', 'b', 'c', 0}));
   EXPECT_EQ(fake_.CallsTo("RegSetValueExA").at(0).data, (std::vector<uint8_t>{'a', 'b', 'c'}));
   fake_.RegCloseKey(key);
+}
+
+// ---- Code pages -----------------------------------------------------------------------
+
+TEST(StandInCodePage, TheAdaptersChoiceOfFlagsByCodePage) {
+  for (const uint32_t cp : {1252u, 1250u, 874u, 932u, 936u, 949u, 950u}) {
+    EXPECT_EQ(ansi::ConversionFor(cp).flags, ansi::kNoBestFitChars) << cp;
+    EXPECT_STREQ(ansi::ConversionFor(cp).defaultChar, "?") << cp;
+  }
+  for (const uint32_t cp : {65001u, 54936u, 65000u, 42u, 50220u, 50229u, 57002u, 57011u}) {
+    EXPECT_EQ(ansi::ConversionFor(cp).flags, 0u) << cp;
+    EXPECT_EQ(ansi::ConversionFor(cp).defaultChar, nullptr) << cp;
+  }
+  EXPECT_EQ(ansi::ConversionFor(50219).flags, ansi::kNoBestFitChars);
+  EXPECT_EQ(ansi::ConversionFor(57012).flags, ansi::kNoBestFitChars);
+}
+
+TEST(StandInCodePage, ConversionsRefuseWhatEachCodePageRefuses) {
+  struct Case {
+    uint32_t codePage;
+    uint32_t flags;
+    const char* defaultChar;
+    int32_t status;
+  };
+  for (const Case& c :
+       {Case{65001, ansi::kNoBestFitChars, "?", ansi::kInvalidFlags},
+        Case{65001, ansi::kNoBestFitChars, nullptr, ansi::kInvalidFlags},
+        Case{65001, 0, "?", ansi::kInvalidParameter},
+        Case{65001, ansi::kErrInvalidChars, nullptr, 0},
+        Case{1252, ansi::kErrInvalidChars, nullptr, ansi::kInvalidFlags},
+        Case{932, ansi::kErrInvalidChars, nullptr, ansi::kInvalidFlags},
+        Case{1252, ansi::kNoBestFitChars, "?", 0}, Case{932, ansi::kNoBestFitChars, "?", 0}}) {
+    FakeRegistry fake("STANDIN", c.codePage);
+    std::string out = "untouched";
+    EXPECT_EQ(fake.WideCharToMultiByte(u"Name", c.flags, c.defaultChar, out), c.status)
+        << c.codePage << " flags " << c.flags;
+    if (c.status != 0) {
+      EXPECT_EQ(out, "") << c.codePage;
+    }
+  }
+  // The adapter's own conversion succeeds on every modelled code page.
+  for (const uint32_t cp : {1252u, 932u, 65001u}) {
+    FakeRegistry fake("STANDIN", cp);
+    EXPECT_EQ(fake.ToAnsi(u"Name"), "Name") << cp;
+  }
+  EXPECT_THROW(FakeRegistry("STANDIN", 936), std::invalid_argument);
+}
+
+TEST(StandInCodePage, BytesOfEachCodePageBothWays) {
+  struct Case {
+    uint32_t codePage;
+    std::u16string text;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {932, u"日本語い", "\x93\xFA\x96\x7B\x8C\xEA\x82\xA2"},
+      {932, u"表\\ｱ", "\x95\x5C\\\xB1"},  // 表's second byte is '\'; half-width katakana
+      {932, u"¥Ā\U0001F600", "????"},     // no best fit; each surrogate half is one '?'
+      {932, u"ⅰ≒\uE000", "\xFA\x40\x81\xE0\xF0\x40"},  // IBM's copy over NEC's; user area
+      {932, u"\u0080\uF8F0\uF8F3", "\x80\xA0\xFF"},
+      {65001, u"日本\U0001F600", "\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80"},
+      {1252, u"Caf\u00E9 \u20AC", "Caf\xE9 \x80"},
+  };
+  for (const Case& c : cases) {
+    FakeRegistry fake("STANDIN", c.codePage);
+    EXPECT_EQ(fake.ToAnsi(c.text), c.bytes) << c.codePage;
+    if (c.bytes.find('?') == std::string::npos) {
+      EXPECT_EQ(fake.FromAnsi(c.bytes), c.text) << c.codePage;
+    }
+  }
+  // What does not decode becomes the code page's substitute.
+  FakeRegistry sjis("STANDIN", 932);
+  EXPECT_EQ(sjis.FromAnsi("\x85\x40"
+                          "a\x81"),
+            u"\u30FBa\u30FB");
+  FakeRegistry utf8("STANDIN", 65001);
+  EXPECT_EQ(utf8.FromAnsi("a\xC0\xAF"
+                          "b"),
+            u"a\uFFFD\uFFFDb");
+  EXPECT_EQ(utf8.ToAnsi(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+}
+
+TEST(StandInCodePage, PathsNamesAndCountsFollowTheCodePage) {
+  FakeRegistry fake("STANDIN", 932);
+  const std::string hyouji = "\x95\x5C\x8E\xA6";  // 表示: the first character ends in 0x5C
+  fake.MakeKey(reg::kCurrentUser, "Software\\" + hyouji + "\\Sub");
+  ScopedKey key(fake);
+  ASSERT_EQ(fake.RegOpenKeyExA(reg::kCurrentUser, ("Software\\" + hyouji).c_str(), 0,
+                               reg::kKeyAllAccess, key.out()),
+            reg::kSuccess);
+  char name[16];
+  uint32_t len = sizeof name;
+  ASSERT_EQ(fake.RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(std::string(name, len), "Sub");
+  // Full-width letters fold too; byte counts are the code page's bytes.
+  const std::string lower = "\x82\x82", upper = "\x82\x61";  // ｂ, Ｂ
+  const uint8_t data[] = {0x93, 0xFA, 0};
+  ASSERT_EQ(fake.RegSetValueExA(key, lower.c_str(), 0, reg::kRegSz, data, 3), 0);
+  uint32_t size = 0;
+  EXPECT_EQ(fake.RegQueryValueExA(key, upper.c_str(), nullptr, nullptr, nullptr, &size), 0);
+  EXPECT_EQ(size, 3u);
+  // A key name is limited in characters, not bytes: 255 double-byte ones fit.
+  std::string longName;
+  for (int i = 0; i < 255; ++i) longName += "\x82\xA2";
+  ScopedKey created(fake);
+  EXPECT_EQ(fake.RegCreateKeyExA(key, longName.c_str(), 0, nullptr, 0, reg::kKeyAllAccess, nullptr,
+                                 created.out(), nullptr),
+            reg::kSuccess);
+}
+
+TEST(StandInCodePage, ExpansionAnswersInBytesOrAsWineInCharacters) {
+  FakeRegistry fake("STANDIN", 932);
+  std::string value;
+  for (int i = 0; i < 300; ++i) value += "\x82\xA2";  // い
+  fake.SetEnvironment("V", value);
+  std::vector<char> buf(700, 'Z');
+  EXPECT_EQ(fake.ExpandEnvironmentStringsA("<%V%>", buf.data(), 256), 604u);
+  EXPECT_EQ(fake.ExpandEnvironmentStringsA("<%V%>", buf.data(), 700), 603u);
+  EXPECT_EQ(std::string(buf.data()), "<" + value + ">");
+  fake.SetExpansionCount(FakeRegistry::ExpansionCount::Characters);
+  for (const uint32_t capacity : {256u, 303u, 606u}) {
+    std::fill(buf.begin(), buf.end(), 'Z');
+    EXPECT_EQ(fake.ExpandEnvironmentStringsA("<%V%>", buf.data(), capacity), 303u) << capacity;
+  }
+  // At 606 the whole text and its NUL; at 303 the buffer is full and holds no NUL.
+  EXPECT_EQ(std::string(buf.data()), "<" + value + ">");
+  std::fill(buf.begin(), buf.end(), 'Z');
+  fake.ExpandEnvironmentStringsA("<%V%>", buf.data(), 303);
+  EXPECT_EQ(std::find(buf.begin(), buf.begin() + 303, '\0'), buf.begin() + 303);
+  EXPECT_EQ(buf[303], 'Z');
 }
 
 TEST_F(StandIn, PlatformRegistryIsOneSharedStandIn) {

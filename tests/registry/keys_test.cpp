@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,25 @@ TEST_P(Keys, CreateKeyWithoutANameCreatesTheSubkey) {
   }
   EXPECT_TRUE(HasKey("A"));
   EXPECT_EQ(routines().Subkey(), u"A");
+
+  // The missing marker is no name given, whether passed in a variable or not.
+  routines().Subkey(u"M");
+  Variant missing = Variant::Missing();
+  EXPECT_EQ(routines().CreateKey(missing), u"0");
+  EXPECT_TRUE(missing.IsMissing());
+  routines().Subkey(u"N");
+  EXPECT_EQ(routines().CreateKey(Variant::Missing()), u"0");
+  EXPECT_TRUE(HasKey("M"));
+  EXPECT_TRUE(HasKey("N"));
+}
+
+TEST_P(Keys, CreateKeyTakesATemporaryOrConstantName) {
+  EXPECT_EQ(routines().CreateKey(Variant(u"T\\U")), u"0");
+  const Variant constant(7);
+  EXPECT_EQ(routines().CreateKey(constant), u"0");
+  EXPECT_EQ(constant, Variant(7));
+  EXPECT_TRUE(HasKey("T\\U"));
+  EXPECT_TRUE(HasKey("7"));
 }
 
 TEST_P(Keys, CreateKeyWritesTheResolvedNameBackAsText) {
@@ -145,7 +165,7 @@ TEST_P(Keys, CreateKeyOnAnExistingKeyOpensItAndKeepsItsContent) {
 }
 
 TEST_P(Keys, CreateKeyWithANameWithoutTextCreatesNothing) {
-  const std::vector<Variant> names = {Variant::Null(), Variant::Missing(),
+  const std::vector<Variant> names = {Variant::Null(),
                                       Variant(std::vector<Variant>{Variant(u"A")})};
   for (const Variant& original : names) {
     Variant name = original;
@@ -293,6 +313,17 @@ TEST_F(KeysStandIn, DeleteValueNeedsFullAccessEvenWhereSettingValuesIsAllowed) {
   EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
   EXPECT_EQ(fake.Calls().size(), 1u);
   EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, "Software\\T\\A", "v").has_value());
+}
+
+TEST_F(KeysStandIn, AThrowingCloseEscapesNoMember) {
+  fake.SetAfterCallHook([](const FakeRegistry::Call& c) {
+    if (c.function == "RegCloseKey") throw std::runtime_error("close failed");
+  });
+  EXPECT_TRUE(routines.KeyExists());
+  EXPECT_EQ(routines.GetRegistryValue(u"v"), Variant(u"x"));
+  EXPECT_EQ(routines.CreateKey(), u"0");
+  EXPECT_EQ(routines.DeleteValue(u"v"), reg::kSuccess);
+  EXPECT_EQ(fake.CallsTo("RegCloseKey").size(), 4u);
 }
 
 TEST_F(KeysStandIn, AFailingDeletionStillClosesTheKey) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,16 +10,33 @@
 #include <unistd.h>
 #endif
 
-std::vector<BackendKind> AllBackends() {
+std::vector<Backend> AllBackends() {
 #ifdef _WIN32
-  return {BackendKind::Fake, BackendKind::Real};
+  return {Backend{BackendKind::Fake, 1252}, Backend{BackendKind::Real, 0}};
 #else
-  return {BackendKind::Fake};
+  return {Backend{BackendKind::Fake, 1252}};
 #endif
 }
 
-std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info) {
-  return info.param == BackendKind::Fake ? "StandIn" : "Real";
+std::vector<Backend> AllCodePages() {
+  std::vector<Backend> all = AllBackends();
+  all.insert(all.begin() + 1, {Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}});
+  return all;
+}
+
+// The stand-in on 1252 keeps the plain name, so filters written for it still match.
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+  if (info.param.kind == BackendKind::Real) return "Real";
+  if (info.param.codePage == 1252) return "StandIn";
+  return "StandIn" + std::to_string(info.param.codePage);
+}
+
+uint32_t SystemCodePage() {
+#ifdef _WIN32
+  return GetACP();
+#else
+  return 0;
+#endif
 }
 
 namespace {
@@ -37,8 +55,8 @@ std::string UniqueScratch() {
 
 void BackendTest::SetUp() {
   scratch_ = UniqueScratch();
-  if (GetParam() == BackendKind::Fake) {
-    fake_ = std::make_unique<FakeRegistry>();
+  if (isFake()) {
+    fake_ = std::make_unique<FakeRegistry>("STANDIN", GetParam().codePage);
     api_ = fake_.get();
   } else {
     api_ = &PlatformRegistry();

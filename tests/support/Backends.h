@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,16 +16,35 @@
 
 enum class BackendKind { Fake, Real };
 
-std::vector<BackendKind> AllBackends();
-std::string BackendName(const ::testing::TestParamInfo<BackendKind>& info);
+// A backend, and for the stand-in the system code page it models (the real
+// registry runs on whatever code page the system has).
+struct Backend {
+  BackendKind kind = BackendKind::Fake;
+  uint32_t codePage = 1252;
+};
 
-class BackendTest : public ::testing::TestWithParam<BackendKind> {
+inline void PrintTo(const Backend& b, std::ostream* os) {
+  *os << (b.kind == BackendKind::Real ? "the real registry" : "the stand-in on ") << b.codePage;
+}
+
+// The stand-in on Windows-1252 and, on Windows builds, the real registry.
+std::vector<Backend> AllBackends();
+// The same, with the stand-in also on code pages 932 and 65001.
+std::vector<Backend> AllCodePages();
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+
+// The ANSI code page of the running system: GetACP() on Windows, 0 elsewhere.
+uint32_t SystemCodePage();
+
+class BackendTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   RegistryApi& api() { return *api_; }
-  bool isFake() const { return GetParam() == BackendKind::Fake; }
+  bool isFake() const { return GetParam().kind == BackendKind::Fake; }
+  // The ANSI code page the backend converts with.
+  uint32_t codePage() const { return isFake() ? GetParam().codePage : SystemCodePage(); }
   // The stand-in, for set-up and observation that only it offers; null on the real one.
   FakeRegistry* fake() { return fake_.get(); }
   // The scratch key's path below kCurrentUser (ANSI, no trailing separator).
@@ -53,3 +74,5 @@ class BackendTest : public ::testing::TestWithParam<BackendKind> {
 
 #define INSTANTIATE_BACKENDS(Suite) \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)
+#define INSTANTIATE_CODE_PAGES(Suite) \
+  INSTANTIATE_TEST_SUITE_P(CodePages, Suite, ::testing::ValuesIn(AllCodePages()), BackendName)

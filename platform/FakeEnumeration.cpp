@@ -1,0 +1,93 @@
+// The stand-in's enumeration of subkeys and values: RegEnumKeyExA lists subkeys in
+// the order of their upper-cased names, RegEnumValueA lists values in the order
+// they were first set, as Windows does. Lengths are counted in the code page's bytes.
+
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+#include "platform/FakeRegistryImpl.h"
+
+using namespace fake;
+
+// A name or class that does not fit (with its NUL) makes the call answer 234 and
+// copy nothing, leaving the lengths as passed; the class is checked only when both
+// lpClass and lpcchClass are given (Wine's kernelbase does the same).
+RegStatus FakeRegistry::Impl::EnumKey(RegHandle hKey, uint32_t index, char* name, uint32_t* cchName,
+                                      char* cls, uint32_t* cchClass, RegFileTime* ft) {
+  Handle h;
+  if (const RegStatus st = ResolveFor(hKey, kEnumerateSubKeys, h); st != reg::kSuccess) {
+    return st;
+  }
+  if (name == nullptr || cchName == nullptr) return reg::kInvalidParameter;
+  if (index >= h.key->children.size()) return reg::kNoMoreItems;
+  const Key& child =
+      *std::next(h.key->children.begin(), static_cast<std::ptrdiff_t>(index))->second;
+  if (ft != nullptr) *ft = child.written;
+  const bool classChecked = cls != nullptr && cchClass != nullptr;
+  if (child.name.size() >= *cchName || (classChecked && child.className.size() >= *cchClass)) {
+    return reg::kMoreData;
+  }
+  CopyOut(child.name, name);
+  *cchName = static_cast<uint32_t>(child.name.size());
+  if (cchClass != nullptr) {
+    *cchClass = static_cast<uint32_t>(child.className.size());
+    if (cls != nullptr) CopyOut(child.className, cls);
+  }
+  return reg::kSuccess;
+}
+
+// Windows answers 234 when the name (with its NUL) or the data does not fit and gives
+// the data size. When only the data does not fit, the name, its length and the data
+// buffer are all left as passed (advapi32's registry.c test_enum_value, "overflow
+// data"; RegEnumValueW, unlike the A function, does write the name there). When the
+// name does not fit, newer Windows still write a truncated name and the data; the
+// stand-in copies nothing, as XP does.
+RegStatus FakeRegistry::Impl::EnumValue(RegHandle hKey, uint32_t index, char* name,
+                                        uint32_t* cchName, uint32_t* type, uint8_t* data,
+                                        uint32_t* cb) {
+  Handle h;
+  if (const RegStatus st = ResolveFor(hKey, kQueryValue, h); st != reg::kSuccess) return st;
+  if (name == nullptr || cchName == nullptr) return reg::kInvalidParameter;
+  if (data != nullptr && cb == nullptr) return reg::kInvalidParameter;
+  if (index >= h.key->values.size()) return reg::kNoMoreItems;
+  const Value& v = h.key->values[index];
+  const auto size = static_cast<uint32_t>(v.data.size());
+  if (type != nullptr) *type = v.type;
+  const bool nameFits = v.name.size() < *cchName;
+  const bool dataFits = data == nullptr || *cb >= size;
+  if (cb != nullptr) *cb = size;
+  if (!nameFits || !dataFits) return reg::kMoreData;
+  CopyOut(v.name, name);
+  *cchName = static_cast<uint32_t>(v.name.size());
+  if (data != nullptr && size > 0) std::memcpy(data, v.data.data(), size);
+  return reg::kSuccess;
+}
+
+RegStatus FakeRegistry::RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName,
+                                      uint32_t* lpcchName, uint32_t* lpReserved, char* lpClass,
+                                      uint32_t* lpcchClass, RegFileTime* lpftLastWriteTime) {
+  Call c = NewCall("RegEnumKeyExA", hKey, nullptr);
+  c.index = dwIndex;
+  c.size = lpcchName != nullptr ? *lpcchName : 0;
+  c.classGiven = lpClass != nullptr;
+  c.classSize = lpcchClass != nullptr ? *lpcchClass : 0;
+  return impl_->Run(std::move(c), [&](Call&) {
+    if (lpReserved != nullptr) return reg::kInvalidParameter;
+    return impl_->EnumKey(hKey, dwIndex, lpName, lpcchName, lpClass, lpcchClass, lpftLastWriteTime);
+  });
+}
+
+RegStatus FakeRegistry::RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
+                                      uint32_t* lpcchValueName, uint32_t* lpReserved,
+                                      uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) {
+  Call c = NewCall("RegEnumValueA", hKey, nullptr);
+  c.index = dwIndex;
+  c.size = lpcchValueName != nullptr ? *lpcchValueName : 0;
+  c.dataSize = lpcbData != nullptr ? *lpcbData : 0;
+  c.dataGiven = lpData != nullptr;
+  return impl_->Run(std::move(c), [&](Call&) {
+    if (lpReserved != nullptr) return reg::kInvalidParameter;
+    return impl_->EnumValue(hKey, dwIndex, lpValueName, lpcchValueName, lpType, lpData, lpcbData);
+  });
+}
