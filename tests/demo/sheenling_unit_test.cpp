@@ -59,6 +59,7 @@ TEST(TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
 
 TEST(DeclareDpiAware, SucceedsWhereUser32HasTheCallAndSticks) {
   // Every Windows since Vista, and Wine, has SetProcessDPIAware; a second call is allowed.
+  // (Wine 8 counts every process aware already; Windows does not.)
   EXPECT_TRUE(sheenling::DeclareDpiAware());
   EXPECT_TRUE(sheenling::DeclareDpiAware());
   using IsAwareProc = BOOL(WINAPI*)();
