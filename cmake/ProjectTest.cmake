@@ -29,3 +29,14 @@ function(add_project_test name)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL ON LABELS gui)
   endif()
 endfunction()
+
+# add_high_dpi_test(<name> [ARGS ...])
+# A second run of the test program <name>, as <name>_144dpi, in a Wine prefix of its own
+# whose screen is set to 144 DPI (150 %), with ARGS on its command line.
+function(add_high_dpi_test name)
+  set(run ${name}_144dpi)
+  add_test(NAME ${run} COMMAND ${name} ${ARGN})
+  set_tests_properties(${run} PROPERTIES
+    ENVIRONMENT "GTEST_OUTPUT=xml:${TEST_RESULTS_PATH}/${run}.xml;PROJECT_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-144dpi;PROJECT_WINE_DPI=144"
+    TIMEOUT 300 RUN_SERIAL ON LABELS gui)
+endfunction()

@@ -1,7 +1,7 @@
 #ifdef _WIN32
 #include "demo/frmMain.h"
 
-#include <string>
+#include <iterator>
 
 namespace sheenling {
 namespace {
@@ -105,15 +105,21 @@ void FitComboField(HWND combo, int height) {
 
 int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
-std::unique_ptr<FrmMain> FrmMain::Load(HINSTANCE instance) {
-  auto form = std::make_unique<FrmMain>(Key{});
-  if (!form->Create(instance)) return nullptr;
-  form->FormLoad();
-  return form;
+bool FrmMain::Load(HINSTANCE instance) {
+  Unload();
+  if (!Create(instance)) {
+    Unload();
+    return false;
+  }
+  FormLoad();
+  return true;
 }
 
-FrmMain::~FrmMain() {
+void FrmMain::Unload() noexcept {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  hwnd_ = nullptr;
+  lastFocus_ = nullptr;
+  font_.reset();
 }
 
 bool FrmMain::Create(HINSTANCE instance) {
@@ -128,7 +134,7 @@ bool FrmMain::Create(HINSTANCE instance) {
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-  wcscpy_s(lf.lfFaceName, L"Tahoma");
+  lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
   font_.reset(CreateFontIndirectW(&lf));
 
   RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi.x),
@@ -160,13 +166,19 @@ bool FrmMain::Create(HINSTANCE instance) {
 }
 
 void FrmMain::FormLoad() {
+  // Room for both sentences, the line break between them and the terminator; a label
+  // holding more than that (it cannot here) would lose the end of the second sentence.
+  constexpr int kCapacity =
+      static_cast<int>(std::size(kFirstSentence) + std::size(kSecondSentence)) + 1;
+  wchar_t text[kCapacity]{};
   HWND label = GetDlgItem(hwnd_, lblDescription);
-  SetWindowTextW(label, (std::wstring(kFirstSentence) + L"\r\n").c_str());
+  lstrcpynW(text, kFirstSentence, kCapacity);
+  lstrcpynW(text + lstrlenW(text), L"\r\n", kCapacity - lstrlenW(text));
+  SetWindowTextW(label, text);
   // The second sentence goes after whatever the label now holds.
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
-  SetWindowTextW(label, (text + kSecondSentence).c_str());
+  const int held = GetWindowTextW(label, text, kCapacity);
+  lstrcpynW(text + held, kSecondSentence, kCapacity - held);
+  SetWindowTextW(label, text);
 }
 
 void FrmMain::Show() {

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <memory>  // unique_ptr only: Sheenling links no C++ runtime code
 #include <type_traits>
 
 namespace sheenling {
@@ -31,21 +31,22 @@ inline constexpr wchar_t kSecondSentence[] =
 // Twips (1/1440 inch) to pixels at `dpi` dots per inch, rounded to nearest.
 int TwipsToPixels(int twips, int dpi);
 
+// One window object, usually a static one: the program makes no heap allocation, so it
+// needs nothing of the C++ runtime beyond what the compiler inlines.
 class FrmMain {
  public:
-  // Creates the window (hidden) and its controls, then runs the load handler.
-  // nullptr when the window cannot be created.
-  static std::unique_ptr<FrmMain> Load(HINSTANCE instance);
-
-  // Only Load makes one.
-  class Key {
-    friend class FrmMain;
-    Key() = default;
-  };
-  explicit FrmMain(Key) {}
+  constexpr FrmMain() = default;
   FrmMain(const FrmMain&) = delete;
   FrmMain& operator=(const FrmMain&) = delete;
-  ~FrmMain();  // destroys the window if it still exists, then the font
+  ~FrmMain() { Unload(); }
+
+  // Creates the window (hidden) and its controls, then runs the load handler. False when
+  // the window or a control cannot be created; what was made is destroyed again. A form
+  // already loaded is unloaded first.
+  bool Load(HINSTANCE instance);
+
+  // Destroys the window if it still exists, then the font.
+  void Unload() noexcept;
 
   void Show();  // modeless, without an owner
   HWND Hwnd() const noexcept { return hwnd_; }

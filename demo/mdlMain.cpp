@@ -15,16 +15,12 @@ struct LibraryDeleter {
 };
 using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 
-UniqueLibrary& CommonControlsLibrary() {
-  static UniqueLibrary library;
-  return library;
-}
+// Both live in static storage, made before any code runs: no heap, no guarded local
+// statics, so nothing of the C++ runtime is linked in.
+constinit UniqueLibrary commonControlsLibrary;
 
 // The window Main loaded; the program's only window.
-std::unique_ptr<FrmMain>& LoadedForm() {
-  static std::unique_ptr<FrmMain> form;
-  return form;
-}
+constinit FrmMain loadedForm;
 
 }  // namespace
 
@@ -38,7 +34,7 @@ bool StartCommonControls(InitCommonControlsExProc initCommonControlsEx) {
 }
 
 bool StartCommonControls() {
-  UniqueLibrary& library = CommonControlsLibrary();
+  UniqueLibrary& library = commonControlsLibrary;
   if (!library) library.reset(LoadLibraryW(L"comctl32.dll"));
   if (!library) return false;
   const FARPROC proc = GetProcAddress(library.get(), "InitCommonControlsEx");
@@ -48,17 +44,29 @@ bool StartCommonControls() {
 
 void Main(bool (*startCommonControls)()) {
   static_cast<void>(startCommonControls());
-  LoadedForm() = FrmMain::Load(GetModuleHandleW(nullptr));
-  if (LoadedForm()) LoadedForm()->Show();
+  if (loadedForm.Load(GetModuleHandleW(nullptr))) loadedForm.Show();
 }
 
 void Main() { Main(&StartCommonControls); }
 
-HWND MainWindow() { return LoadedForm() ? LoadedForm()->Hwnd() : nullptr; }
+HWND MainWindow() { return loadedForm.Hwnd(); }
 
-void Unload() { LoadedForm().reset(); }
+void Unload() { loadedForm.Unload(); }
+
+bool DeclareDpiAware() {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return false;
+  // Windows Vista and later; XP's user32 lacks it, and there the program simply runs
+  // unaware, as every program on XP does.
+  const FARPROC proc = GetProcAddress(user32, "SetProcessDPIAware");
+  if (proc == nullptr) return false;
+  using SetProcessDpiAwareProc = BOOL(WINAPI*)();
+  return reinterpret_cast<SetProcessDpiAwareProc>(reinterpret_cast<void (*)()>(proc))() != FALSE;
+}
 
 int Run() {
+  // Before any window exists, whether or not the manifest beside the exe says the same.
+  static_cast<void>(DeclareDpiAware());
   Main();
   if (MainWindow() == nullptr) return 1;
   MSG msg{};

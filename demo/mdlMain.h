@@ -28,7 +28,14 @@ void Main();
 // Main with the registration step supplied, so a failed registration can be tried.
 void Main(bool (*startCommonControls)());
 
-// Main, then the program's message loop until frmMain is closed; the exit code.
+// Declares the process DPI-aware with SetProcessDPIAware, looked up at run time, so that
+// Windows neither stretches the window as a bitmap nor reports 96 DPI on a finer screen:
+// the window lays itself out from twips at the real DPI. The manifest shipped beside the
+// exe declares the same; this covers a copy run without it. False where user32 lacks the
+// function (XP) or refuses the call.
+bool DeclareDpiAware();
+
+// DeclareDpiAware, Main, then the program's message loop until frmMain is closed; the exit code.
 int Run();
 
 // The window Main showed, while it exists; nullptr before Main and after it closed.

@@ -6,7 +6,8 @@
 #   scripts/screenshot-sheenling.sh [folder with Sheenling.exe and its manifest] [output folder]
 #
 # Defaults: the Windows tree this machine runs (build/win32 or build/win64) and build/demo.
-# Writes sheenling-xp.png and sheenling-classic.png and prints their paths.
+# Writes sheenling-xp.png and sheenling-classic.png and prints their paths. With
+# PROJECT_WINE_DPI=144 the screen has 144 DPI and the names end in -144dpi.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tree=$("$root/scripts/wine-arch.sh")
@@ -21,11 +22,14 @@ done
 # A display of our own when there is none, and then a Wine prefix of our own too: Wine
 # programs of other runs sharing a prefix share its desktop, which must not end with our
 # display. Only what we start here is ended here.
+# A screen of another DPI needs a prefix made for it, display or not.
 xvfb_pid=
 own_prefix=
-if [ -z "${DISPLAY:-}" ]; then
-  own_prefix="$root/build/wineprefix-screenshots"
+if [ -z "${DISPLAY:-}" ] || [ -n "${PROJECT_WINE_DPI:-}" ]; then
+  own_prefix="$root/build/wineprefix-screenshots${PROJECT_WINE_DPI:+-${PROJECT_WINE_DPI}dpi}"
   export PROJECT_WINEPREFIX="$own_prefix"
+fi
+if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 150 199); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
   done
@@ -71,7 +75,7 @@ shoot() {  # shoot <name> <with manifest: yes|no> <png>
   cp "$exedir/Sheenling.exe" "$dir/"
   [ "$manifest" = yes ] && cp "$exedir/Sheenling.exe.manifest" "$dir/"
   winexe="Z:${dir//\//\\}\\Sheenling.exe"
-  "$WINE" explorer "/desktop=sheenling-$name,640x400" "$winexe" >/dev/null 2>&1 </dev/null &
+  "$WINE" explorer "/desktop=sheenling-$name,960x600" "$winexe" >/dev/null 2>&1 </dev/null &
   # The first program on a fresh display can take many seconds to appear.
   for _ in $(seq 600); do
     geometry=$(window_geometry Sheenling)
@@ -97,5 +101,6 @@ shoot() {  # shoot <name> <with manifest: yes|no> <png>
   for _ in $(seq 100); do [ -z "$(window_geometry "sheenling-$name - Wine desktop")" ] && break; sleep 0.1; done
 }
 
-shoot xp yes "$outdir/sheenling-xp.png"
-shoot classic no "$outdir/sheenling-classic.png"
+suffix=${PROJECT_WINE_DPI:+-${PROJECT_WINE_DPI}dpi}
+shoot xp yes "$outdir/sheenling-xp$suffix.png"
+shoot classic no "$outdir/sheenling-classic$suffix.png"

@@ -24,5 +24,13 @@ flock 9
 "$WINE" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-prefix: could not create $WINEPREFIX" >&2; exit 1; }
+# A prefix for a finer screen (PROJECT_WINE_DPI, e.g. 144): Wine takes the screen's DPI
+# from the user's LogPixels.
+if [ -n "${PROJECT_WINE_DPI:-}" ]; then
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$PROJECT_WINE_DPI" /f >/dev/null 2>&1 ||
+    { echo "wine-prefix: could not set $PROJECT_WINE_DPI DPI in $WINEPREFIX" >&2; exit 1; }
+  wineserver -w
+fi
 install_wine_fonts
 touch "$WINEPREFIX/.ready"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,28 +62,49 @@ struct Expected {
   int id;
   const wchar_t* className;
   const wchar_t* text;
-  RECT rect;  // pixels at 96 DPI: twips / 15
+  int left, top, width, height;  // twips
+  int chrome;  // pixels at 96 DPI of the width the control draws beside its one-line text
 };
 
-// In z-order, which is the order of creation and of Tab.
+// In z-order, which is the order of creation and of Tab. A combo box's window is its field.
 const Expected kLayout[] = {
-    {cmdButton, L"Button", L"Button", {24, 96, 24 + 121, 96 + 33}},
-    {chkCheckBox, L"Button", L"Check Box", {24, 152, 24 + 137, 152 + 17}},
-    {Option1, L"Button", L"Option1", {24, 184, 24 + 121, 184 + 17}},
-    {List1, L"ListBox", L"", {24, 208, 24 + 201, 208 + 30}},
-    {lblDescription, L"Static", kDescription.c_str(), {24, 8, 24 + 353, 8 + 65}},
-    {Combo1, L"ComboBox", L"Combo1", {24, 256, 24 + 201, 256 + 21}},
-    {Text1, L"Edit", L"Text1", {240, 104, 240 + 137, 104 + 177}},
+    {cmdButton, L"Button", L"Button", 360, 1440, 1815, 495, 6},
+    {chkCheckBox, L"Button", L"Check Box", 360, 2280, 2055, 255, 17},  // the square and a gap
+    {Option1, L"Button", L"Option1", 360, 2760, 1815, 255, 17},
+    {List1, L"ListBox", L"", 360, 3120, 3015, 450, 0},
+    {lblDescription, L"Static", kDescription.c_str(), 360, 120, 5295, 975, 0},  // wraps
+    {Combo1, L"ComboBox", L"Combo1", 360, 3840, 3015, 315, 23},                 // the arrow button
+    {Text1, L"Edit", L"Text1", 3600, 1560, 2055, 2655, 6},
 };
+
+// The awareness Windows gives the window (0 unaware, 1 system, 2 per monitor), where the
+// system can say it of another program's window (Windows 10 1607 and later, Wine).
+std::optional<int> DpiAwareness(HWND window) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  using ContextOf = void*(WINAPI*)(HWND);
+  using AwarenessOf = int(WINAPI*)(void*);
+  const auto contextOf = reinterpret_cast<ContextOf>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  const auto awarenessOf = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  if (contextOf == nullptr || awarenessOf == nullptr) return std::nullopt;
+  return awarenessOf(contextOf(window));
+}
 
 class SheenlingWindow : public testing::TestWithParam<bool> {};
 
+// At the screen's DPI, whichever this run's prefix has (96, or 144 in the second run).
 TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
+  const int dpi = gui::ScreenDpi();
+  SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
   RunningSheenling app = Launch(GetParam());
   EXPECT_EQ(gui::WindowText(app.window), L"Sheenling");
+  // DPI-aware with the manifest and without it: never stretched as a bitmap. (Wine 8 counts
+  // every window aware, so only Windows can fail this.)
+  EXPECT_NE(DpiAwareness(app.window).value_or(1), 0);
   const SIZE client = gui::ClientSize(app.window);
-  EXPECT_EQ(client.cx, 399);  // 5985 twips
-  EXPECT_EQ(client.cy, 304);  // 4560 twips
+  EXPECT_EQ(client.cx, gui::TwipsToPixels(5985, dpi));
+  EXPECT_EQ(client.cy, gui::TwipsToPixels(4560, dpi));
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(app.window, GWL_STYLE));
   EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
   EXPECT_TRUE(style & WS_SYSMENU) << "no close box";
@@ -97,14 +119,20 @@ TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
     EXPECT_EQ(c.id, e.id);
     EXPECT_EQ(c.className, e.className);
     EXPECT_EQ(c.text, e.text);
-    EXPECT_EQ(c.rect.left, e.rect.left);
-    EXPECT_EQ(c.rect.top, e.rect.top);
-    EXPECT_EQ(c.rect.right, e.rect.right);
-    EXPECT_EQ(c.rect.bottom, e.rect.bottom);
+    const RECT box = gui::TwipsRect(e.left, e.top, e.width, e.height, dpi);
+    EXPECT_EQ(c.rect.left, box.left);
+    EXPECT_EQ(c.rect.top, box.top);
+    EXPECT_EQ(c.rect.right, box.right);
+    EXPECT_EQ(c.rect.bottom, box.bottom);
     EXPECT_TRUE(c.visible);
     EXPECT_TRUE(c.enabled);
     // Only the label is skipped by Tab.
     EXPECT_EQ((c.style & WS_TABSTOP) != 0, e.id != lblDescription);
+    // The text fits its box in the window's font: nothing clipped or cut.
+    const int width = box.right - box.left;
+    const SIZE need = gui::TextExtent(e.text, dpi, e.id == lblDescription ? width : 0);
+    EXPECT_LE(need.cx + MulDiv(e.chrome, dpi, 96), width);
+    EXPECT_LE(need.cy, box.bottom - box.top);
   }
   // The kind of each control.
   EXPECT_EQ(controls[0].style & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));

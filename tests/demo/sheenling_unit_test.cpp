@@ -2,6 +2,7 @@
 // seam, the conversion of twips, the font, and a window shown after a failed registration.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "demo/frmMain.h"
@@ -56,6 +57,18 @@ TEST(TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
   EXPECT_EQ(sheenling::TwipsToPixels(5985, 144), 599);
 }
 
+TEST(DeclareDpiAware, SucceedsWhereUser32HasTheCallAndSticks) {
+  // Every Windows since Vista, and Wine, has SetProcessDPIAware; a second call is allowed.
+  // (Wine 8 counts every process aware already; Windows does not.)
+  EXPECT_TRUE(sheenling::DeclareDpiAware());
+  EXPECT_TRUE(sheenling::DeclareDpiAware());
+  using IsAwareProc = BOOL(WINAPI*)();
+  const auto isAware = reinterpret_cast<IsAwareProc>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "IsProcessDPIAware")));
+  ASSERT_NE(isAware, nullptr);
+  EXPECT_TRUE(isAware());
+}
+
 TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   sheenling::Main([] { return sheenling::StartCommonControls(nullptr); });
   const HWND window = sheenling::MainWindow();
@@ -67,6 +80,10 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
     ++children;
   }
   EXPECT_EQ(children, 7);
+  // A second Main replaces the window instead of adding one.
+  sheenling::Main([] { return true; });
+  EXPECT_FALSE(IsWindow(window));
+  ASSERT_NE(sheenling::MainWindow(), nullptr);
   sheenling::Unload();
   EXPECT_EQ(sheenling::MainWindow(), nullptr);
   EXPECT_FALSE(IsWindow(window));
@@ -74,8 +91,8 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
 }
 
 TEST(FrmMain, EveryControlUsesTahoma825Regular) {
-  auto form = sheenling::FrmMain::Load(GetModuleHandleW(nullptr));
-  ASSERT_NE(form, nullptr);
+  auto form = std::make_unique<sheenling::FrmMain>();
+  ASSERT_TRUE(form->Load(GetModuleHandleW(nullptr)));
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
@@ -109,8 +126,8 @@ TEST(FrmMain, EveryControlUsesTahoma825Regular) {
 }
 
 TEST(FrmMain, TheFormOutlivesAWindowClosedByTheUser) {
-  auto form = sheenling::FrmMain::Load(GetModuleHandleW(nullptr));
-  ASSERT_NE(form, nullptr);
+  auto form = std::make_unique<sheenling::FrmMain>();
+  ASSERT_TRUE(form->Load(GetModuleHandleW(nullptr)));
   form->Show();
   DestroyWindow(form->Hwnd());
   EXPECT_EQ(form->Hwnd(), nullptr);

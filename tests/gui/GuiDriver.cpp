@@ -155,6 +155,43 @@ SIZE ClientSize(HWND hwnd) {
 
 bool IsEnabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
 
+int ScreenDpi() {
+  // SetProcessDPIAware is Vista's; looked up so the driver runs wherever our programs do.
+  using SetAwareProc = BOOL(WINAPI*)();
+  if (const FARPROC proc = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware")) {
+    reinterpret_cast<SetAwareProc>(reinterpret_cast<void (*)()>(proc))();
+  }
+  const HDC screen = GetDC(nullptr);
+  if (screen == nullptr) Fail("no screen device context");
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+RECT TwipsRect(int left, int top, int width, int height, int dpi) {
+  const int x = TwipsToPixels(left, dpi);
+  const int y = TwipsToPixels(top, dpi);
+  return RECT{x, y, x + TwipsToPixels(width, dpi), y + TwipsToPixels(height, dpi)};
+}
+
+SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth) {
+  const HFONT font =
+      CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"Tahoma");
+  if (font == nullptr) Fail("cannot make Tahoma at " + std::to_string(dpi) + " DPI");
+  const HDC dc = GetDC(nullptr);
+  const HGDIOBJ old = SelectObject(dc, font);
+  RECT need{0, 0, wrapWidth, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  return SIZE{need.right - need.left, need.bottom - need.top};
+}
+
 namespace {
 
 struct FindTopLevel {

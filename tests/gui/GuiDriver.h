@@ -155,6 +155,27 @@ SIZE ClientSize(HWND hwnd);
 
 bool IsEnabled(HWND hwnd);
 
+// ------------------------------------------------------------- layout at the screen's DPI
+// Our windows are laid out in twips (1/1440 inch) and drawn in Tahoma 8.25 pt, both
+// scaled to the screen's DPI. A test runs at 96 DPI in the usual prefix and at 144 in a
+// prefix whose LogPixels says so (see add_high_dpi_test).
+
+// The screen's DPI as a DPI-aware program sees it. Declares the calling process DPI-aware
+// first, so that what the driver reads of other programs' windows is real pixels, not
+// pixels scaled back to 96 DPI.
+int ScreenDpi();
+
+// Twips to pixels at `dpi`, rounded to nearest (halves away from zero).
+int TwipsToPixels(int twips, int dpi);
+
+// A control's box given in twips, in pixels at `dpi`: each of the four figures is scaled
+// on its own, so the right edge is left + width in pixels.
+RECT TwipsRect(int left, int top, int width, int height, int dpi);
+
+// The size `text` takes in Tahoma 8.25 pt at `dpi`: on one line, or wrapped at words within
+// `wrapWidth` pixels when that is above 0. Throws when the font cannot be made.
+SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
+
 // Presses a push button (or toggles a check box / option button) as a click would.
 // Posted, so a modal box it opens does not block the caller.
 void Click(HWND button);

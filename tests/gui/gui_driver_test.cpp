@@ -126,6 +126,26 @@ TEST(GuiDriverFiles, TempDirectoryGoesWithItsContents) {
   EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST(GuiDriverLayout, ScalesEachTwipFigureAndMeasuresInTheDpisFont) {
+  // 301.5 and 31.5 pixels: each figure rounds on its own, halves up.
+  const RECT combo = gui::TwipsRect(360, 3840, 3015, 315, 144);
+  EXPECT_EQ(combo.left, 36);
+  EXPECT_EQ(combo.top, 384);
+  EXPECT_EQ(combo.right, 36 + 302);
+  EXPECT_EQ(combo.bottom, 384 + 32);
+  EXPECT_GE(gui::ScreenDpi(), 96);
+
+  const SIZE at96 = gui::TextExtent(L"Check Box", 96);
+  const SIZE at144 = gui::TextExtent(L"Check Box", 144);
+  EXPECT_GT(at144.cx, at96.cx);
+  EXPECT_GT(at144.cy, at96.cy);
+  // Wrapped at one copy's width, three copies take three lines at least.
+  const SIZE wrapped = gui::TextExtent(L"Check Box Check Box Check Box", 96, at96.cx);
+  EXPECT_LE(wrapped.cx, at96.cx);
+  EXPECT_GE(wrapped.cy, 3 * at96.cy);
+  EXPECT_EQ(gui::TextExtent(L"", 96).cx, 0);
+}
+
 TEST(GuiDriverText, ContainsNoCaseAtTheEdges) {
   EXPECT_TRUE(gui::ContainsNoCase(L"C:\\Windows\\WinSxS\\x", L"\\winsxs\\"));
   EXPECT_TRUE(gui::ContainsNoCase(L"abc", L""));
