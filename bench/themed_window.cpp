@@ -34,8 +34,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
       CreateWindowExW(0, L"ThemedMinimalWindow", L"Themed minimal", WS_OVERLAPPEDWINDOW,
                       CW_USEDEFAULT, CW_USEDEFAULT, 325, 292, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
-  CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 16, 16,
-                  90, 26, window, nullptr, instance, nullptr);
+  if (CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 16,
+                      16, 90, 26, window, nullptr, instance, nullptr) == nullptr) {
+    return 1;
+  }
   ShowWindow(window, show);
   UpdateWindow(window);
   MSG message;

@@ -274,7 +274,7 @@ std::vector<XpFunction> ReadXpList() {
   std::ifstream in(BURNISHER_XP_IMPORTS);
   std::string text;
   for (int line = 1; std::getline(in, text); ++line) {
-    text = text.substr(0, text.find('#'));
+    if (const size_t comment = text.find('#'); comment != std::string::npos) text.resize(comment);
     std::istringstream fields(text);
     XpFunction entry;
     entry.line = line;
