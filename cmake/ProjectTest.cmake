@@ -5,6 +5,12 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+if(WIN32)
+  # The win32 thread model's C++ library has no std::mutex or std::condition_variable,
+  # which GoogleTest's one-shot Notification is built on; it gets a Win32 event instead.
+  target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+  target_compile_options(gtest PUBLIC -include ${CMAKE_CURRENT_LIST_DIR}/GTestNotification.h)
+endif()
 
 set(TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
 # A Windows program under Wine sees the Unix root as drive Z:.

@@ -1,9 +1,11 @@
-# Cross build of the 32-bit Windows deliverables with mingw-w64 (posix threads,
-# everything linked statically so the exes need no runtime DLLs beside them).
+# Cross build of the 32-bit Windows deliverables with mingw-w64, everything linked
+# statically so the exes need no runtime DLLs beside them. The win32 thread model:
+# the posix one links winpthread, which imports GetTickCount64 (Vista and later) and
+# so keeps the exes off Windows XP. Its C++ library has no std::thread or std::mutex.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,8 +1,8 @@
 #include "common/Variant.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <string_view>
@@ -168,8 +168,70 @@ std::optional<int32_t> ParseNumber(const String& text) {
 
 String Widen(std::string_view ascii) { return String(ascii.begin(), ascii.end()); }
 
-// As VB's CStr: at most 15 significant digits, no trailing zeros, and the
-// exponent form ("1E+15", "1.5E-05") outside 1E-04 .. 999999999999999.
+// The exact decimal digits of a finite, non-zero double, most significant first,
+// and the power of ten of the first one. Every double is m * 2^e with m below 2^53,
+// so its decimal expansion is finite: m * 2^e for e >= 0, and m * 5^-e shifted by
+// -e places for e < 0. A little base-10^9 arithmetic gives it exactly, which the
+// 15-digit rounding below needs to break ties as an exact half; it also keeps the
+// C++ library's shortest-round-trip tables and the C runtime's printf out of the exe.
+struct Decimal {
+  std::string digits;
+  int exponent = 0;
+};
+
+Decimal ExactDecimal(double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+  if (biased != 0) {
+    mantissa |= uint64_t{1} << 52;
+  }
+  const int binaryExponent = (biased != 0 ? biased : 1) - 1075;
+
+  constexpr uint32_t kLimb = 1'000'000'000;
+  std::vector<uint32_t> limbs;  // least significant first
+  for (uint64_t rest = mantissa; rest != 0; rest /= kLimb) {
+    limbs.push_back(static_cast<uint32_t>(rest % kLimb));
+  }
+  const auto multiply = [&limbs](uint32_t factor) {
+    uint64_t carry = 0;
+    for (uint32_t& limb : limbs) {
+      const uint64_t product = uint64_t{limb} * factor + carry;
+      limb = static_cast<uint32_t>(product % kLimb);
+      carry = product / kLimb;
+    }
+    for (; carry != 0; carry /= kLimb) {
+      limbs.push_back(static_cast<uint32_t>(carry % kLimb));
+    }
+  };
+  // 2^29 and 5^13 are the largest powers whose product with a limb fits 64 bits.
+  for (int left = binaryExponent; left > 0; left -= 29) {
+    multiply(uint32_t{1} << std::min(left, 29));
+  }
+  for (int left = -binaryExponent; left > 0; left -= 13) {
+    uint32_t factor = 1;
+    for (int i = std::min(left, 13); i > 0; --i) {
+      factor *= 5;
+    }
+    multiply(factor);
+  }
+
+  Decimal result;
+  result.digits = std::to_string(limbs.back());
+  for (size_t i = limbs.size() - 1; i-- > 0;) {
+    const std::string limb = std::to_string(limbs[i]);
+    result.digits.append(9 - limb.size(), '0');
+    result.digits += limb;
+  }
+  const int shift = binaryExponent < 0 ? -binaryExponent : 0;
+  result.exponent = static_cast<int>(result.digits.size()) - shift - 1;
+  return result;
+}
+
+// As VB's CStr: at most 15 significant digits (an exact half to the even one), no
+// trailing zeros, and the exponent form ("1E+15", "1.5E-05") outside
+// 1E-04 .. 999999999999999.
 std::optional<String> FormatDouble(double value) {
   if (!std::isfinite(value)) {
     return std::nullopt;
@@ -177,28 +239,28 @@ std::optional<String> FormatDouble(double value) {
   if (value == 0.0) {
     return u"0";  // negative zero too
   }
-  char buffer[64];
-  const auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
-  if (error != std::errc()) {
-    return std::nullopt;
-  }
-  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
-  const bool negative = text.front() == '-';
-  const size_t ePos = text.find('e');
-  std::string digits;
-  for (char c : text.substr(0, ePos)) {
-    if (c >= '0' && c <= '9') {
-      digits.push_back(c);
+  const bool negative = std::signbit(value);
+  auto [digits, exponent] = ExactDecimal(std::fabs(value));
+  constexpr size_t kSignificant = 15;
+  if (digits.size() > kSignificant) {
+    const char next = digits[kSignificant];
+    const bool restNonZero = digits.find_first_not_of('0', kSignificant + 1) != std::string::npos;
+    const bool lastOdd = (digits[kSignificant - 1] - '0') % 2 != 0;
+    digits.resize(kSignificant);
+    if (next > '5' || (next == '5' && (restNonZero || lastOdd))) {
+      size_t i = kSignificant;
+      while (i > 0 && digits[i - 1] == '9') {
+        digits[--i] = '0';
+      }
+      if (i == 0) {  // 999...9 rounded up to the next power of ten
+        digits.insert(digits.begin(), '1');
+        ++exponent;
+      } else {
+        ++digits[i - 1];
+      }
     }
   }
   digits.erase(digits.find_last_not_of('0') + 1);  // the first digit is never 0
-  int exponent = 0;
-  std::string_view exponentText = text.substr(ePos + 1);
-  if (exponentText.front() == '+') {
-    exponentText.remove_prefix(1);
-  }
-  std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
 
   std::string out = negative ? "-" : "";
   if (exponent < -4 || exponent >= 15) {

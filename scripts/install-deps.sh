@@ -10,9 +10,8 @@ arch_missing=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then arch_missing=1; fi
 
 for p in cmake make g++ clang clang-format clang-tidy cppcheck libclang-rt-14-dev \
-         mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-         wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick librsvg2-bin zip unzip file \
-         python3; do
+         mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 googletest \
+         wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick librsvg2-bin zip unzip file python3; do
   have_pkg "$p" || need+=("$p")
 done
 

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -92,12 +91,20 @@ TEST(GuiDriverWindow, AWaitThatRunsOutSaysWhatItWaitedFor) {
   EXPECT_THROW(gui::ControlById(GetDesktopWindow(), 0x7ABC), std::runtime_error);
 }
 
+DWORD WINAPI ShowBox(LPVOID answer) {
+  *static_cast<int*>(answer) =
+      MessageBoxW(nullptr, L"Reopen it now...", L"Box Caption", MB_OK | MB_ICONINFORMATION);
+  return 0;
+}
+
 TEST(GuiDriverMessageBox, FindsReadsAndAnswersABox) {
   EXPECT_FALSE(gui::FindMessageBox(GetCurrentProcessId()).has_value());
+  // A thread of its own (the Win32 one: the XP-capable toolchain's C++ library has no
+  // std::thread) shows the box while this one finds and answers it.
   int answer = 0;
-  std::thread shower([&] {
-    answer = MessageBoxW(nullptr, L"Reopen it now...", L"Box Caption", MB_OK | MB_ICONINFORMATION);
-  });
+  gui::UniqueHandle thread(CreateThread(nullptr, 0, ShowBox, &answer, 0, nullptr));
+  ASSERT_TRUE(thread);
+  const auto join = [&thread] { WaitForSingleObject(thread.Get(), INFINITE); };
   try {
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(GetCurrentProcessId());
     EXPECT_EQ(box.caption, L"Box Caption");
@@ -106,10 +113,10 @@ TEST(GuiDriverMessageBox, FindsReadsAndAnswersABox) {
   } catch (...) {
     // Let the thread end before reporting, whatever happened.
     if (auto box = gui::FindMessageBox(GetCurrentProcessId())) gui::AnswerMessageBox(box->hwnd);
-    shower.join();
+    join();
     throw;
   }
-  shower.join();
+  join();
   EXPECT_EQ(answer, IDOK);
 }
 

@@ -1,7 +1,8 @@
 // The shipped exes read as PE files: what a user's Windows will see before running a
 // line of our code. ASLR and DEP on (with relocations to make ASLR real), 32-bit,
-// imports from Windows system DLLs only, a version resource carrying the project
-// version, and the manifests that decide elevation and style.
+// imports from Windows system DLLs only and only functions Windows XP SP3 has, no
+// newer OS asked for than XP, a size within budget, a version resource carrying the
+// project version, and the manifests that decide elevation and style.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,7 +47,8 @@ class PeFile {
     const size_t sectionTable = optional_ + U16(pe_ + 20);
     for (uint16_t i = 0; i < U16(pe_ + 6); ++i) {
       const size_t s = sectionTable + 40 * size_t{i};
-      sections_.push_back({U32(s + 12), std::max(U32(s + 8), U32(s + 16)), U32(s + 20)});
+      sections_.push_back({U32(s + 12), std::max(U32(s + 8), U32(s + 16)), U32(s + 20), U32(s + 16),
+                           SectionName(s)});
     }
     valid_ = true;
   }
@@ -70,14 +73,61 @@ class PeFile {
   // The names of the DLLs in the import table, as written.
   std::vector<std::string> Imports() const {
     std::vector<std::string> names;
+    for (const ImportedDll& dll : ImportedFunctions()) names.push_back(dll.name);
+    return names;
+  }
+
+  // Each imported DLL with the functions taken from it: by name, or "#<ordinal>".
+  struct ImportedDll {
+    std::string name;
+    std::vector<std::string> functions;
+  };
+  std::vector<ImportedDll> ImportedFunctions() const {
+    std::vector<ImportedDll> dlls;
     const Directory dir = DataDirectory(1);
     auto at = Offset(dir.rva);
     for (; at && *at + 20 <= bytes_.size(); *at += 20) {
+      const uint32_t lookupRva = U32(*at) != 0 ? U32(*at) : U32(*at + 16);
       const uint32_t nameRva = U32(*at + 12);
-      if (nameRva == 0 && U32(*at) == 0 && U32(*at + 16) == 0) break;
-      if (auto name = Offset(nameRva)) names.push_back(CString(*name));
+      if (nameRva == 0 && lookupRva == 0) break;
+      ImportedDll dll;
+      if (auto name = Offset(nameRva)) dll.name = CString(*name);
+      const size_t width = Is64() ? 8 : 4;
+      auto entry = Offset(lookupRva);
+      for (; entry && *entry + width <= bytes_.size(); *entry += width) {
+        const uint64_t thunk = Is64() ? U32(*entry) | uint64_t{U32(*entry + 4)} << 32 : U32(*entry);
+        if (thunk == 0) break;
+        const uint64_t byOrdinal = Is64() ? uint64_t{1} << 63 : uint64_t{1} << 31;
+        if (thunk & byOrdinal) {
+          dll.functions.push_back("#" + std::to_string(thunk & 0xFFFF));
+        } else if (auto hint = Offset(static_cast<uint32_t>(thunk))) {
+          dll.functions.push_back(CString(*hint + 2));  // past the two-byte hint
+        }
+      }
+      dlls.push_back(std::move(dll));
     }
-    return names;
+    return dlls;
+  }
+
+  // The versions of Windows the image asks for, as major * 100 + minor.
+  unsigned OsVersion() const { return U16(optional_ + 40) * 100u + U16(optional_ + 42); }
+  unsigned SubsystemVersion() const { return U16(optional_ + 48) * 100u + U16(optional_ + 50); }
+
+  // The bytes the file keeps once strip has dropped its symbols and debugging sections,
+  // as the zip ships it: the file's own size when it is stripped already, else its
+  // headers and other sections, each padded to the file alignment (at most 511 bytes
+  // over what strip leaves, never under).
+  size_t StrippedSize() const {
+    size_t end = U32(optional_ + 60);    // SizeOfHeaders
+    bool stripped = U32(pe_ + 16) == 0;  // no COFF symbols
+    for (const Section& s : sections_) {
+      if (s.name.starts_with(".debug")) {
+        stripped = false;
+        continue;
+      }
+      if (s.raw != 0) end = std::max(end, size_t{s.raw} + s.rawSize);
+    }
+    return stripped ? bytes_.size() : end;
   }
 
   // The data of the first resource of `type` (first name, first language).
@@ -108,7 +158,23 @@ class PeFile {
     uint32_t rva;
     uint32_t size;
     uint32_t raw;
+    uint32_t rawSize;
+    std::string name;
   };
+
+  // The eight-byte name field; a longer name ("/<offset>" into the string table) is
+  // read from there, as the debugging sections are named.
+  std::string SectionName(size_t at) const {
+    std::string name;
+    for (size_t i = 0; i < 8 && at + i < bytes_.size() && bytes_[at + i] != '\0'; ++i) {
+      name += bytes_[at + i];
+    }
+    if (name.starts_with("/")) {
+      const size_t strings = size_t{U32(pe_ + 12)} + 18 * size_t{U32(pe_ + 16)};
+      name = CString(strings + static_cast<size_t>(std::strtoul(name.c_str() + 1, nullptr, 10)));
+    }
+    return name;
+  }
 
   uint16_t U16(size_t at) const {
     if (at + 2 > bytes_.size()) return 0;
@@ -195,10 +261,36 @@ std::optional<FixedVersion> ReadFixedVersion(const std::string& block) {
   return FixedVersion{u32(fixed + 8), u32(fixed + 12)};
 }
 
+// The functions Windows XP SP3 has, from the list kept beside this test: one
+// "<dll> <function> <oldest Windows version>" a line, '#' starting a comment.
+struct XpFunction {
+  std::string dll;
+  std::string function;
+  std::string version;  // as written, "5.0" or "5.1"
+  int line = 0;
+};
+std::vector<XpFunction> ReadXpList() {
+  std::vector<XpFunction> list;
+  std::ifstream in(BURNISHER_XP_IMPORTS);
+  std::string text;
+  for (int line = 1; std::getline(in, text); ++line) {
+    if (const size_t comment = text.find('#'); comment != std::string::npos) text.resize(comment);
+    std::istringstream fields(text);
+    XpFunction entry;
+    entry.line = line;
+    if (!(fields >> entry.dll)) continue;  // blank or comment
+    fields >> entry.function >> entry.version;
+    entry.dll = Lower(entry.dll);
+    list.push_back(entry);
+  }
+  return list;
+}
+
 struct Shipped {
   const char* exe;
   const char* treeFolder;
   bool asksForAdministrator;  // an embedded manifest with requireAdministrator
+  size_t budgetKiB;           // stripped, as the zip ships it
 };
 
 void PrintTo(const Shipped& shipped, std::ostream* out) { *out << shipped.exe; }
@@ -239,6 +331,51 @@ TEST_P(ShippedExe, ImportsOnlyWindowsSystemDlls) {
   EXPECT_TRUE(lowered.contains("user32.dll"));
 }
 
+// The list is the contract: an entry counts only when its documented oldest Windows
+// is XP (5.1) or older, and names its DLL and function.
+TEST(XpImportList, EveryEntryIsDocumentedForXpOrOlder) {
+  const std::vector<XpFunction> list = ReadXpList();
+  ASSERT_FALSE(list.empty()) << "cannot read " << BURNISHER_XP_IMPORTS;
+  std::set<std::string> seen;
+  for (const XpFunction& entry : list) {
+    const std::string where = std::string(BURNISHER_XP_IMPORTS) + ":" + std::to_string(entry.line);
+    EXPECT_TRUE(entry.dll.ends_with(".dll") && IsSystemDll(entry.dll)) << where;
+    EXPECT_FALSE(entry.function.empty()) << where;
+    EXPECT_TRUE(entry.version == "4.0" || entry.version == "5.0" || entry.version == "5.1")
+        << where << ": " << entry.function << " needs Windows " << entry.version;
+    EXPECT_TRUE(seen.insert(entry.dll + "!" + entry.function).second) << where << ": listed twice";
+  }
+}
+
+TEST_P(ShippedExe, ImportsOnlyFunctionsWindowsXpSp3Has) {
+  std::set<std::string> onXp;
+  for (const XpFunction& entry : ReadXpList()) onXp.insert(entry.dll + "!" + entry.function);
+  ASSERT_FALSE(onXp.empty()) << "cannot read " << BURNISHER_XP_IMPORTS;
+  for (const PeFile::ImportedDll& dll : pe_->ImportedFunctions()) {
+    for (const std::string& function : dll.functions) {
+      EXPECT_TRUE(onXp.contains(Lower(dll.name) + "!" + function))
+          << GetParam().exe << " imports " << dll.name << "!" << function
+          << ", which is not on the list of functions Windows XP SP3 has (" << BURNISHER_XP_IMPORTS
+          << "; if XP SP3 has it, add it there with the oldest Windows its documentation names)";
+    }
+  }
+}
+
+TEST_P(ShippedExe, AsksForNoWindowsNewerThanXp) {
+  // XP is 5.1; its loader refuses an image that asks for more.
+  EXPECT_LE(pe_->OsVersion(), 501u)
+      << "OS version " << pe_->OsVersion() / 100 << "." << pe_->OsVersion() % 100;
+  EXPECT_LE(pe_->SubsystemVersion(), 501u) << "subsystem version " << pe_->SubsystemVersion() / 100
+                                           << "." << pe_->SubsystemVersion() % 100;
+}
+
+TEST_P(ShippedExe, StaysWithinItsSizeBudget) {
+  const size_t size = pe_->StrippedSize();
+  EXPECT_LE(size, GetParam().budgetKiB * 1024)
+      << GetParam().exe << " is " << size / 1024 << "." << size % 1024 * 10 / 1024
+      << " KiB stripped; its budget is " << GetParam().budgetKiB << " KiB";
+}
+
 TEST_P(ShippedExe, CarriesTheProjectVersion) {
   const std::optional<std::string> block = pe_->Resource(kRtVersion);
   ASSERT_TRUE(block) << "no version resource";
@@ -264,8 +401,8 @@ TEST_P(ShippedExe, ElevationAsDocumented) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedExe,
-    testing::Values(Shipped{"Burnisher.exe", "switcher", true},
-                    Shipped{"Sheenling.exe", "demo", false}),
+    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 192},
+                    Shipped{"Sheenling.exe", "demo", false, 64}),
     [](const testing::TestParamInfo<Shipped>& param) {
       return std::string(param.param.exe).substr(0, std::string(param.param.exe).find('.'));
     });
