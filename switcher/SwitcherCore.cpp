@@ -1,5 +1,6 @@
 #include "switcher/SwitcherCore.h"
 
+#include <iterator>
 #include <utility>
 
 namespace switcher {
@@ -44,12 +45,24 @@ std::wstring Wide(const String& text) {
   return out;
 }
 
+// Decimal digits of a number. std::to_wstring would bring mingw's whole wide printf
+// (about 27 KiB) into an exe that formats nothing else.
+std::wstring Decimal(DWORD value) {
+  wchar_t digits[10];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return std::wstring(std::make_reverse_iterator(digits + n), std::make_reverse_iterator(digits));
+}
+
 std::wstring Failure(std::wstring_view what, DWORD error, const IdeLookup& lookup) {
   std::wstring text(what);
   text += L"\n\n";
   text += SystemErrorText(error);
   text += L" (error ";
-  text += std::to_wstring(error);
+  text += Decimal(error);
   text += L")";
   if (const std::wstring why = lookup.Explanation(); !why.empty()) text += L"\n\n" + why;
   return text;
@@ -181,8 +194,8 @@ Outcome Switcher::Install() {
   std::wstring temporary;
   DWORD error = ERROR_SUCCESS;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = destination + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(attempt) + L".tmp";
+    temporary = destination + L"." + Decimal(GetCurrentProcessId()) + L"-" +
+                Decimal(static_cast<DWORD>(attempt)) + L".tmp";
     if (CopyFileW(source.c_str(), temporary.c_str(), TRUE)) {
       error = ERROR_SUCCESS;
       break;
