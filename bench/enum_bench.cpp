@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 11;
 
 #ifdef _WIN32
 unsigned long ProcessId() { return GetCurrentProcessId(); }
@@ -106,6 +106,7 @@ int32_t RawValues(RegistryApi& api, const std::string& path) {
 struct Timing {
   double ours = 1e300;  // best round, seconds
   double raw = 1e300;
+  double ratio = 0;       // median of the rounds' own ratios
   int32_t oursCount = 0;  // what the last round listed
   int32_t rawCount = 0;
 };
@@ -117,14 +118,22 @@ double Seconds(const std::function<int32_t()>& run, int32_t& count) {
   return took.count();
 }
 
-// The two sides take turns, so a slow spell of a shared machine hits both alike;
-// the best round of each counts.
+// The two sides take turns, so a slow spell of a shared machine hits both alike. The
+// best round of each gives the times; the ratio is the median of each round's ratio
+// of its two adjacent runs, which a slow spell spanning several rounds cannot skew
+// the way it skews two independent bests.
 Timing Compare(const std::function<int32_t()>& ours, const std::function<int32_t()>& raw) {
   Timing t;
+  std::vector<double> ratios;
   for (int round = 0; round < kRounds; ++round) {
-    t.ours = std::min(t.ours, Seconds(ours, t.oursCount));
-    t.raw = std::min(t.raw, Seconds(raw, t.rawCount));
+    const double o = Seconds(ours, t.oursCount);
+    const double r = Seconds(raw, t.rawCount);
+    t.ours = std::min(t.ours, o);
+    t.raw = std::min(t.raw, r);
+    ratios.push_back(o / r);
   }
+  std::nth_element(ratios.begin(), ratios.begin() + kRounds / 2, ratios.end());
+  t.ratio = ratios[kRounds / 2];
   return t;
 }
 
@@ -170,8 +179,7 @@ void Remove(RegistryApi& api, const std::string& parent, const std::string& path
 bool Report(const char* what, int n, const Timing& t) {
   const bool counted = t.oursCount == n && t.rawCount == n;
   std::printf("%-7s %6d items  ours %8.3f us/item  raw loop %8.3f us/item  ratio %.2fx%s\n", what,
-              n, t.ours * 1e6 / n, t.raw * 1e6 / n, t.ours / t.raw,
-              counted ? "" : "  (COUNT MISMATCH)");
+              n, t.ours * 1e6 / n, t.raw * 1e6 / n, t.ratio, counted ? "" : "  (COUNT MISMATCH)");
   return counted;
 }
 
@@ -189,8 +197,9 @@ int main(int argc, char** argv) {
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\p" + std::to_string(ProcessId());
 
-  std::printf("enum_bench: %d subkeys and %d values under HKCU\\%s, best of %d rounds\n", n, n,
-              path.c_str(), kRounds);
+  std::printf(
+      "enum_bench: %d subkeys and %d values under HKCU\\%s, best of %d rounds, median ratio\n", n,
+      n, path.c_str(), kRounds);
   if (!Populate(api, path, n)) {
     std::fprintf(stderr, "could not create the scratch key and its items\n");
     Remove(api, parent, path, n);
