@@ -150,12 +150,14 @@ std::string Win32Registry::ToAnsi(std::u16string_view text) {
 std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int srcLen = CheckedLength(bytes.size());
-  const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen, nullptr, 0);
-  if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-  std::u16string out(static_cast<size_t>(need), u'\0');
+  // Every UTF-16 unit takes at least one byte on any ANSI code page (an invalid byte
+  // becomes one U+FFFD), so one call into a buffer of the byte count is enough: the
+  // listings convert every name they list.
+  std::u16string out(bytes.size(), u'\0');
   const int got = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen,
-                                        reinterpret_cast<wchar_t*>(out.data()), need);
-  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
+                                        reinterpret_cast<wchar_t*>(out.data()), srcLen);
+  if (got <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
+  out.resize(static_cast<size_t>(got));
   return out;
 }
 

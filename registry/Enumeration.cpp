@@ -139,9 +139,12 @@ Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyN
     NameBuffer name{};
     uint32_t nameLength = 0;
     uint32_t type = 0;
+    // Every value starts with 4096 zero bytes; the storage itself is reused, so a long
+    // listing does not allocate once per value.
+    std::vector<uint8_t> data;
     for (uint32_t index = 0;; ++index) {
       ResetName(name, nameLength);
-      std::vector<uint8_t> data(kInitialDataBytes, 0);
+      data.assign(kInitialDataBytes, 0);
       uint32_t dataLength = kInitialDataBytes;
       RegStatus status = api_->RegEnumValueA(key.handle(), index, name.data(), &nameLength, nullptr,
                                              &type, data.data(), &dataLength);
