@@ -12,14 +12,13 @@ namespace {
 // The connection outlives the key and is closed after it (members are destroyed in
 // reverse order).
 struct RemoteKey {
-  RemoteKey(RegistryApi& api, const std::string& computer, RegHandle root,
-            const std::string& path)
+  RemoteKey(RegistryApi& api, const std::string& computer, RegHandle root, const std::string& path)
       : connection(api), key(api) {
     connected = api.RegConnectRegistryA(computer.c_str(), root, connection.Out()) == reg::kSuccess;
     connection.Adopt(connected);
     if (!connected) return;
-    key.Adopt(api.RegOpenKeyExA(connection.get(), path.c_str(), 0, reg::kKeyAllAccess,
-                                key.Out()) == reg::kSuccess);
+    key.Adopt(api.RegOpenKeyExA(connection.get(), path.c_str(), 0, reg::kKeyAllAccess, key.Out()) ==
+              reg::kSuccess);
   }
   KeyHandle connection;
   KeyHandle key;
