@@ -285,23 +285,18 @@ TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
     EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
     EXPECT_FALSE(Exists(installed_));
   }
-  {
+  // A fresh start, the key on the focused button, then the message and a clean exit.
+  const auto pressAndConfirm = [&](int id, WORD key) {
     Window w = Open();
-    gui::PressKey(focusOn(w, switcher::kIdOn), VK_RETURN);
+    gui::PressKey(focusOn(w, id), key);
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
     gui::AnswerMessageBox(box.hwnd);
     EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
-  }
+  };
+  pressAndConfirm(switcher::kIdOn, VK_RETURN);
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
-  {
-    Window w = Open();
-    gui::PressKey(focusOn(w, switcher::kIdOff), VK_SPACE);
-    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
-    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
-    gui::AnswerMessageBox(box.hwnd);
-    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
-  }
+  pressAndConfirm(switcher::kIdOff, VK_SPACE);
   EXPECT_FALSE(Exists(installed_));
 }
 
