@@ -34,8 +34,10 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
 #endif
 
-// The raw loops: open, enumerate until the first status other than 0, close. One
-// name buffer (and, for values, one 4096-byte data buffer) reused for every index.
+// The raw loops: open, enumerate until the first status other than 0, close, with the
+// arguments the listings pass: for subkeys a one-character class buffer and the
+// last-write time, for values one 4096-byte data buffer. One name buffer is reused
+// for every index, and nothing is kept.
 int32_t RawKeys(RegistryApi& api, const std::string& path) {
   int32_t count = 0;
 #ifdef _WIN32
@@ -44,10 +46,14 @@ int32_t RawKeys(RegistryApi& api, const std::string& path) {
   if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return -1;
   }
-  char name[256];
+  char name[260];
+  char className[1];
+  FILETIME written;
   for (DWORD i = 0;; ++i) {
     DWORD len = sizeof name;
-    if (::RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    DWORD classLen = sizeof className;
+    if (::RegEnumKeyExA(key, i, name, &len, nullptr, className, &classLen, &written) !=
+        ERROR_SUCCESS) {
       break;
     }
     ++count;
@@ -56,10 +62,15 @@ int32_t RawKeys(RegistryApi& api, const std::string& path) {
 #else
   RegHandle key = 0;
   if (api.RegOpenKeyExA(reg::kCurrentUser, path.c_str(), 0, reg::kKeyRead, &key) != 0) return -1;
-  char name[256];
+  char name[260];
+  char className[1];
+  RegFileTime written{};
   for (uint32_t i = 0;; ++i) {
     uint32_t len = sizeof name;
-    if (api.RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != 0) break;
+    uint32_t classLen = sizeof className;
+    if (api.RegEnumKeyExA(key, i, name, &len, nullptr, className, &classLen, &written) != 0) {
+      break;
+    }
     ++count;
   }
   api.RegCloseKey(key);
