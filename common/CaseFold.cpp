@@ -206,6 +206,8 @@ constexpr std::array<FoldRun, 184> kFoldRuns{{
 }};
 // clang-format on
 
+}  // namespace
+
 char16_t FoldUnit(char16_t unit) {
   if (unit < 0x80) {
     return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 32) : unit;
@@ -223,12 +225,9 @@ char16_t FoldUnit(char16_t unit) {
   return static_cast<char16_t>(static_cast<int32_t>(unit) + run->delta);
 }
 
-}  // namespace
-
-String FoldCase(const String& text) {
-  String folded(text);
-  for (char16_t& unit : folded) {
+String FoldCase(String text) {
+  for (char16_t& unit : text) {
     unit = FoldUnit(unit);
   }
-  return folded;
+  return text;
 }

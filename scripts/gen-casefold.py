@@ -74,7 +74,9 @@ def main():
         w("    {0x%04X, 0x%04X, %d, %d},\n" % (first, last, step, delta))
     w("}};\n")
     w("// clang-format on\n\n")
-    w("""char16_t FoldUnit(char16_t unit) {
+    w("""}  // namespace
+
+char16_t FoldUnit(char16_t unit) {
   if (unit < 0x80) {
     return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 32) : unit;
   }
@@ -91,14 +93,11 @@ def main():
   return static_cast<char16_t>(static_cast<int32_t>(unit) + run->delta);
 }
 
-}  // namespace
-
-String FoldCase(const String& text) {
-  String folded(text);
-  for (char16_t& unit : folded) {
+String FoldCase(String text) {
+  for (char16_t& unit : text) {
     unit = FoldUnit(unit);
   }
-  return folded;
+  return text;
 }
 """)
 

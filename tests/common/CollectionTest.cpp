@@ -67,6 +67,24 @@ TEST(Collection, EmptyKeyIsAKeyLikeAnyOther) {
   EXPECT_EQ(list.Count(), 2);
 }
 
+// A listing's names are their own keys; they share one key space with keys given apart,
+// and items without a key between them move no position.
+TEST(Collection, NamesAddedUnderThemselvesMeetOtherKeys) {
+  Collection list;
+  EXPECT_TRUE(list.AddNamed(u"Software"));
+  EXPECT_TRUE(list.Add(Variant(2)));
+  EXPECT_TRUE(list.Add(Variant(3), u"\u03A3"));
+  EXPECT_FALSE(list.AddNamed(u"SOFTWARE"));
+  EXPECT_FALSE(list.AddNamed(u"\u03C2"));  // final sigma folds as capital sigma
+  EXPECT_FALSE(list.Add(Variant(9), u"software"));
+  EXPECT_TRUE(list.AddNamed(u""));
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Item(u"sOFTWARE"), Variant(u"Software"));
+  EXPECT_EQ(list.Item(u"\u03C3"), Variant(3));
+  EXPECT_EQ(list.Item(u""), Variant(u""));
+  EXPECT_EQ(list.Item(4), Variant(u""));
+}
+
 TEST(FoldCase, UpperCasesTheWholeBmpButLeavesSurrogatesAndUncasedAlone) {
   EXPECT_EQ(FoldCase(u"ABC xyz 09"), u"ABC XYZ 09");
   EXPECT_EQ(FoldCase(u"\u00FF\u0131\u017F\u2170\uFF41"), u"\u0178I\u0053\u2160\uFF21");
