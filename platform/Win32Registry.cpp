@@ -33,6 +33,9 @@ class DwordRef {
 
 RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
 
+// Texts up to this many UTF-16 units convert to ANSI in a single call.
+constexpr size_t kOneCallUnits = 1024;
+
 int CheckedLength(size_t n) {
   if (n > static_cast<size_t>(INT_MAX))
     throw std::length_error("text too long for the code page conversion");
@@ -136,14 +139,22 @@ std::string Win32Registry::ToAnsi(std::u16string_view text) {
   const ansi::Conversion how = ansi::ConversionFor(::GetACP());
   const auto* src = reinterpret_cast<const wchar_t*>(text.data());
   const int srcLen = CheckedLength(text.size());
-  const int need =
-      ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0, how.defaultChar, nullptr);
+  // No ANSI code page takes more than four bytes for one UTF-16 unit (GB 18030 does for
+  // some), so a name or a path converts in one call into room for that; only a long
+  // text, where such room would be wasteful, is measured first.
+  const int need = text.size() <= kOneCallUnits
+                       ? srcLen * 4
+                       : ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0,
+                                               how.defaultChar, nullptr);
   if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   std::string out(static_cast<size_t>(need), '\0');
   const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, out.data(), need,
                                         how.defaultChar, nullptr);
   // A partial text would name something the caller never named.
-  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
+  if (got <= 0 || (text.size() > kOneCallUnits && got != need)) {
+    throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
+  }
+  out.resize(static_cast<size_t>(got));
   return out;
 }
 

@@ -18,7 +18,11 @@ void RegistryRoutines::Subkey(String vData) { subkey_ = std::move(vData); }
 
 // The separator is always inserted and nothing is normalised: an empty Subkey gives
 // a trailing "\", an empty KeyRoot a leading one, exactly as callers wrote them.
-String RegistryRoutines::ObjectPath() const { return keyRoot_ + u"\\" + subkey_; }
+String RegistryRoutines::ObjectPath() const {
+  String path;
+  path.reserve(keyRoot_.size() + 1 + subkey_.size());
+  return path.append(keyRoot_).append(1, u'\\').append(subkey_);
+}
 
 Variant RegistryRoutines::GetRegistryValue(const String& ValueName, const Variant& DefaultValue) {
   Variant result = DefaultValue.IsMissing() ? Variant() : DefaultValue;

@@ -49,7 +49,7 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector
   // queries; decoding never reads past what was actually received.
   const size_t count = std::min<size_t>(reported, buffer.size());
   const auto text = [&](size_t bytes) {
-    return std::string(reinterpret_cast<const char*>(buffer.data()), bytes);
+    return std::string_view(reinterpret_cast<const char*>(buffer.data()), bytes);
   };
   switch (type) {
     case reg::kRegSz:
@@ -57,7 +57,7 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector
       return Variant(api.FromAnsi(text(count - 1)));
     case reg::kRegExpandSz:
       if (count == 0) return std::nullopt;
-      return Variant(api.FromAnsi(Expand(api, text(count - 1))));
+      return Variant(api.FromAnsi(Expand(api, std::string(text(count - 1)))));
     case reg::kRegBinary:
       return Variant(ByteArray(
           std::vector<uint8_t>(buffer.begin(), buffer.begin() + static_cast<long>(count))));
