@@ -79,6 +79,12 @@ size_t Collection::Find(const String& key, uint32_t hash) const {
   return keys_.size();
 }
 
+void Collection::Reserve(size_t count) {
+  items_.reserve(count);
+  keys_.reserve(count);
+  while (count * 2 > slots_.size()) Grow();
+}
+
 void Collection::Grow() {
   std::vector<uint32_t> slots(slots_.empty() ? 16 : slots_.size() * 2, 0);
   const size_t mask = slots.size() - 1;

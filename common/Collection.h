@@ -16,6 +16,8 @@ class Collection {
   bool Add(Variant item, std::optional<String> key = std::nullopt);
   // Add(name, name): the text as the item and as its key, held once.
   bool AddNamed(String name);
+  // Room for `count` keyed items in all, made at once rather than as they come.
+  void Reserve(size_t count);
   int32_t Count() const;
   // 1-based; std::out_of_range when outside 1..Count().
   const Variant& Item(int32_t position) const;

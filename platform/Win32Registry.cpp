@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <climits>
 #include <stdexcept>
 
@@ -140,21 +141,23 @@ std::string Win32Registry::ToAnsi(std::u16string_view text) {
   const auto* src = reinterpret_cast<const wchar_t*>(text.data());
   const int srcLen = CheckedLength(text.size());
   // No ANSI code page takes more than four bytes for one UTF-16 unit (GB 18030 does for
-  // some), so a name or a path converts in one call into room for that; only a long
-  // text, where such room would be wasteful, is measured first.
-  const int need = text.size() <= kOneCallUnits
-                       ? srcLen * 4
-                       : ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0,
-                                               how.defaultChar, nullptr);
+  // some), so a name or a path converts in one call into room for that on the stack;
+  // only a long text, where such room would be wasteful, is measured first.
+  if (text.size() <= kOneCallUnits) {
+    std::array<char, kOneCallUnits * 4> room;
+    const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, room.data(),
+                                          static_cast<int>(room.size()), how.defaultChar, nullptr);
+    if (got <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
+    return std::string(room.data(), static_cast<size_t>(got));
+  }
+  const int need =
+      ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0, how.defaultChar, nullptr);
   if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   std::string out(static_cast<size_t>(need), '\0');
   const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, out.data(), need,
                                         how.defaultChar, nullptr);
   // A partial text would name something the caller never named.
-  if (got <= 0 || (text.size() > kOneCallUnits && got != need)) {
-    throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-  }
-  out.resize(static_cast<size_t>(got));
+  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
   return out;
 }
 

@@ -85,6 +85,7 @@ class FoundNames {
   // Each name under itself, in the order found. A name that does not convert is a
   // failed step: it is left out (never listed as "" or cut short) and the rest go on.
   void MoveTo(RegistryApi& api, Collection& result) const {
+    result.Reserve(ends_.size());
     size_t start = 0;
     for (const size_t end : ends_) {
       const std::string_view ansi(text_.data() + start, end - start);

@@ -1,7 +1,9 @@
 #include "registry/ValueCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 
 #include "registry/RegistryRoutines.h"
 
@@ -43,7 +45,7 @@ std::string Expand(RegistryApi& api, const std::string& source) {
   return {};
 }
 
-std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector<uint8_t>& buffer,
+std::optional<Variant> Decode(RegistryApi& api, uint32_t type, std::span<const uint8_t> buffer,
                               uint32_t reported) {
   // The reported count can exceed the buffer when the value grew between two
   // queries; decoding never reads past what was actually received.
@@ -86,14 +88,18 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, const std::vector
 
 std::optional<Variant> QueryValue(RegistryApi& api, RegHandle key, const String& ValueName) {
   const std::string name = api.ToAnsi(ValueName);
-  std::vector<uint8_t> buffer(kFirstBufferSize, 0);
+  // The first buffer lives on the stack: most values fit it, and a read then costs no
+  // allocation for the data.
+  std::array<uint8_t, kFirstBufferSize> first{};
   uint32_t type = 0;
   uint32_t count = kFirstBufferSize;
-  RegStatus status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, buffer.data(), &count);
-  if (status == reg::kMoreData) {
-    buffer.assign(count, 0);
-    status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, buffer.data(), &count);
+  RegStatus status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, first.data(), &count);
+  if (status != reg::kMoreData) {
+    if (status != reg::kSuccess) return std::nullopt;
+    return Decode(api, type, first, count);
   }
+  std::vector<uint8_t> buffer(count, 0);
+  status = api.RegQueryValueExA(key, name.c_str(), nullptr, &type, buffer.data(), &count);
   if (status != reg::kSuccess) return std::nullopt;
   return Decode(api, type, buffer, count);
 }
