@@ -144,7 +144,8 @@ std::string Win32Registry::ToAnsi(std::u16string_view text) {
   // some), so a name or a path converts in one call into room for that on the stack;
   // only a long text, where such room would be wasteful, is measured first.
   if (text.size() <= kOneCallUnits) {
-    std::array<char, kOneCallUnits * 4> room;
+    // Not cleared: only the bytes the conversion reports writing are read.
+    std::array<char, kOneCallUnits * 4> room;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, room.data(),
                                           static_cast<int>(room.size()), how.defaultChar, nullptr);
     if (got <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
