@@ -1,6 +1,7 @@
 // The collection fed arbitrary UTF-16 keys, checked against a plain model: items
 // counted in order, keys unique under FoldCase, a key held in any letter case
-// rejected, every held key found in its own and its folded form.
+// rejected, every held key found in its own and its folded form. Keys come through
+// Add(item, key) and through AddNamed(name), which stores the name as its own item.
 
 #include <map>
 #include <optional>
@@ -15,12 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Collection list;
   std::map<String, int32_t> model;  // folded key -> position
   std::vector<String> added;        // keys as they were given
+  std::vector<Variant> items;       // what each position holds
   int32_t count = 0;
 
   while (in.remaining_bytes() > 0 && count < 512) {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
       case 0: {  // an item without a key
         fuzz::Check(list.Add(Variant(count)), "add without a key failed");
+        items.emplace_back(count);
         ++count;
         break;
       }
@@ -37,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Check(folded.size() == key.size(), "folding changed the length");
         fuzz::Check(FoldCase(folded) == folded, "folding is not stable");
         const bool held = model.contains(folded);
-        const bool ok = list.Add(Variant(count), key);
+        const bool named = in.ConsumeBool();
+        const Variant item = named ? Variant(key) : Variant(count);
+        const bool ok = named ? list.AddNamed(key) : list.Add(item, key);
         fuzz::Check(ok == !held, held ? "a held key was added twice" : "a new key was refused");
         if (ok) {
+          items.push_back(item);
           ++count;
           model.emplace(folded, count);
           added.push_back(key);
@@ -66,12 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const String& key : added) {
     fuzz::Check(list.Contains(key) && list.Contains(FoldCase(key)), "added key not found");
     const Variant& item = list.Item(key);
-    fuzz::Check(item == Variant(model.at(FoldCase(key)) - 1), "key leads to the wrong item");
+    fuzz::Check(item == items[static_cast<size_t>(model.at(FoldCase(key)) - 1)],
+                "key leads to the wrong item");
     fuzz::Check(&list.Item(model.at(FoldCase(key))) == &item, "key and position disagree");
   }
   int32_t position = 0;
   for (const Variant& item : list) {
-    fuzz::Check(item == Variant(position), "walk out of order");
+    fuzz::Check(item == items[static_cast<size_t>(position)], "walk out of order");
     ++position;
   }
   fuzz::Check(position == count, "walk length off");
