@@ -17,6 +17,14 @@ uint32_t HashOf(const String& key) {
   return hash;
 }
 
+// Puts `entry` in the first free slot from the one its hash names.
+void Place(std::vector<uint32_t>& slots, uint32_t hash, uint32_t entry) {
+  const size_t mask = slots.size() - 1;
+  size_t slot = hash & mask;
+  while (slots[slot] != 0) slot = (slot + 1) & mask;
+  slots[slot] = entry;
+}
+
 bool SameFolded(const String& a, const String& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -59,10 +67,7 @@ void Collection::Insert(Variant item, Key key) {
     items_.pop_back();
     throw;
   }
-  const size_t mask = slots_.size() - 1;
-  size_t slot = keys_.back().hash & mask;
-  while (slots_[slot] != 0) slot = (slot + 1) & mask;
-  slots_[slot] = static_cast<uint32_t>(keys_.size());
+  Place(slots_, keys_.back().hash, static_cast<uint32_t>(keys_.size()));
 }
 
 const String& Collection::KeyText(const Key& key) const {
@@ -87,11 +92,8 @@ void Collection::Reserve(size_t count) {
 
 void Collection::Grow() {
   std::vector<uint32_t> slots(slots_.empty() ? 16 : slots_.size() * 2, 0);
-  const size_t mask = slots.size() - 1;
   for (size_t i = 0; i < keys_.size(); ++i) {
-    size_t slot = keys_[i].hash & mask;
-    while (slots[slot] != 0) slot = (slot + 1) & mask;
-    slots[slot] = static_cast<uint32_t>(i + 1);
+    Place(slots, keys_[i].hash, static_cast<uint32_t>(i + 1));
   }
   slots_.swap(slots);
 }

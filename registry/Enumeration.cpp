@@ -84,19 +84,24 @@ class FoundNames {
 
   // Each name under itself, in the order found. A name that does not convert is a
   // failed step: it is left out (never listed as "" or cut short) and the rest go on.
-  void MoveTo(RegistryApi& api, Collection& result) const {
-    result.Reserve(ends_.size());
-    size_t start = 0;
-    for (const size_t end : ends_) {
-      const std::string_view ansi(text_.data() + start, end - start);
-      start = end;
-      String item;
-      try {
-        item = api.FromAnsi(ansi);
-      } catch (const ansi::ConversionError&) {
-        continue;
+  // Out of memory ends the adding; the caller gets what was added so far.
+  void MoveTo(RegistryApi& api, Collection& result) const noexcept {
+    try {
+      result.Reserve(ends_.size());
+      size_t start = 0;
+      for (const size_t end : ends_) {
+        const std::string_view ansi(text_.data() + start, end - start);
+        start = end;
+        String item;
+        try {
+          item = api.FromAnsi(ansi);
+        } catch (const ansi::ConversionError&) {
+          continue;
+        }
+        result.AddNamed(std::move(item));
       }
-      result.AddNamed(std::move(item));
+    } catch (...) {
+      // Out of memory: what was added stands.
     }
   }
 
@@ -150,11 +155,7 @@ Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyNam
   } catch (...) {
     // Out of memory: the caller gets what was listed so far.
   }
-  try {
-    names.MoveTo(*api_, result);
-  } catch (...) {
-    // Out of memory: the caller gets what was added so far.
-  }
+  names.MoveTo(*api_, result);
   return result;
 }
 
@@ -194,10 +195,6 @@ Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyN
     // Out of memory (a huge reported data size): the caller gets what was listed so
     // far; the opened key is closed on the way out.
   }
-  try {
-    names.MoveTo(*api_, result);
-  } catch (...) {
-    // Out of memory: the caller gets what was added so far.
-  }
+  names.MoveTo(*api_, result);
   return result;
 }
