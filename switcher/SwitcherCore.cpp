@@ -57,8 +57,13 @@ std::wstring Decimal(DWORD value) {
   return std::wstring(std::make_reverse_iterator(digits + n), std::make_reverse_iterator(digits));
 }
 
-std::wstring Failure(std::wstring_view what, DWORD error, const IdeLookup& lookup) {
-  std::wstring text(what);
+// A failure report: what is wrong in the user's words on the first line, then the
+// operation with its path(s), the system's text and number, and what the registry held.
+std::wstring Failure(std::wstring_view headline, std::wstring_view what, DWORD error,
+                     const IdeLookup& lookup) {
+  std::wstring text(headline);
+  text += L"\n\n";
+  text += what;
   text += L"\n\n";
   text += SystemErrorText(error);
   text += L" (error ";
@@ -66,6 +71,14 @@ std::wstring Failure(std::wstring_view what, DWORD error, const IdeLookup& looku
   text += L")";
   if (const std::wstring why = lookup.Explanation(); !why.empty()) text += L"\n\n" + why;
   return text;
+}
+
+// The first line of a failed operation's report: the registry's reason when it gave no
+// folder, else `other` when there is one, else the operation's plain failure.
+std::wstring Headline(const IdeLookup& lookup, std::wstring other, std::wstring_view operation) {
+  if (std::wstring reason = lookup.Reason(); !reason.empty()) return reason;
+  if (!other.empty()) return other;
+  return L"Burnisher could not " + std::wstring(operation) + L" the manifest.";
 }
 
 }  // namespace
@@ -143,14 +156,31 @@ bool IdeLookup::FoundInRegistry() const {
   return installDir && installDir->find(kMarker) != std::wstring::npos;
 }
 
+std::wstring IdeLookup::Reason() const {
+  if (FoundInRegistry()) return L"";
+  if (!keyExists) {
+    return L"VB6 was not found on this computer: the registry holds no entry of its setup.";
+  }
+  if (!installDir) {
+    return L"VB6's setup entry in the registry does not say where the IDE is: it has no value "
+           L"InstallDir.";
+  }
+  return L"VB6's setup entry in the registry names no IDE folder Burnisher knows: its InstallDir "
+         L"does not contain \"" +
+         std::wstring(kMarker) + L"\".";
+}
+
 std::wstring IdeLookup::Explanation() const {
   if (FoundInRegistry()) return L"";
-  std::wstring text = L"The VB6 IDE's folder could not be found from the registry: ";
-  if (!installDir) {
-    text += L"the key " + std::wstring(kRegistryPlace) + L" has no value InstallDir.";
+  const std::wstring key(kRegistryPlace);
+  std::wstring text;
+  if (!keyExists) {
+    text = L"The key " + key + L" does not exist.";
+  } else if (!installDir) {
+    text = L"The key " + key + L" has no value InstallDir.";
   } else {
-    text += L"the value InstallDir of the key " + std::wstring(kRegistryPlace) + L" holds \"" +
-            *installDir + L"\", which does not contain \"" + std::wstring(kMarker) + L"\".";
+    text = L"The value InstallDir of the key " + key + L" holds \"" + *installDir +
+           L"\", which does not contain \"" + std::wstring(kMarker) + L"\".";
   }
   text += L"\n\nBurnisher tried the folder \"" + folder + L"\" in the current folder instead:\n" +
           FullPath(folder);
@@ -165,9 +195,14 @@ IdeLookup Switcher::LookUpIdeFolder() {
   registry_->hkey(reg::kLocalMachine);
   registry_->KeyRoot(kKeyPath);
   const Variant value = registry_->GetRegistryValue(kValueName);
-  registry_.reset();
   IdeLookup lookup;
-  if (!value.IsEmpty()) lookup.installDir = Wide(value.ToText().value_or(String()));
+  if (!value.IsEmpty()) {
+    lookup.installDir = Wide(value.ToText().value_or(String()));
+  } else {
+    // Only a failure report needs to tell a missing setup from a missing value.
+    lookup.keyExists = registry_->KeyExists();
+  }
+  registry_.reset();
   lookup.folder = IdeFolderFromInstallDir(lookup.installDir.value_or(L""));
   return lookup;
 }
@@ -183,10 +218,17 @@ Outcome Switcher::Install() {
   const IdeLookup lookup = LookUpIdeFolder();
   const std::wstring destination = lookup.folder + std::wstring(kManifestName);
   const auto fail = [&](DWORD error) {
-    return Outcome{error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
-                   Failure(L"Burnisher could not install the manifest.\n\nCopying\n" + source +
-                               L"\nto\n" + destination + L"\nfailed:",
-                           error, lookup)};
+    // A Burnisher.exe taken out of its zip alone has no manifest beside it to install.
+    const DWORD shipped = GetFileAttributesW(source.c_str());
+    std::wstring missing;
+    if (shipped == INVALID_FILE_ATTRIBUTES || (shipped & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      missing = L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in " + sourceFolder_ +
+                L": extract the whole zip, not Burnisher.exe alone, and start it from there.";
+    }
+    return Outcome{
+        error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+        Failure(Headline(lookup, std::move(missing), L"install"),
+                L"Copying\n" + source + L"\nto\n" + destination + L"\nfailed:", error, lookup)};
   };
 
   // The new manifest is written whole beside the old one before anything of the old
@@ -258,10 +300,9 @@ Outcome Switcher::Remove() {
   if (!DeleteFileW(target.c_str())) {
     const DWORD error = GetLastError();
     if (clearAttributes) SetFileAttributesW(target.c_str(), oldAttributes);
-    return {
-        error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
-        Failure(L"Burnisher could not remove the manifest.\n\nDeleting\n" + target + L"\nfailed:",
-                error, lookup)};
+    return {error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+            Failure(Headline(lookup, L"", L"remove"), L"Deleting\n" + target + L"\nfailed:", error,
+                    lookup)};
   }
   TouchLastWriteTime(lookup.folder + std::wstring(kIdeExeName));
   return {};

@@ -59,13 +59,17 @@ struct Outcome {
 // One lookup of the IDE folder: what the registry held and the folder it gave.
 struct IdeLookup {
   std::optional<std::wstring> installDir;  // the value's text; empty optional when it is missing
+  bool keyExists = true;  // whether VB6's setup left its key at all (asked only without a value)
   std::wstring folder;
 
   // Whether the folder came from the registry (the value holds the marker); when it
   // did not, the folder is the relative "VB98" and failures need the reason told.
   bool FoundInRegistry() const;
-  // For a failure report: where the registry was asked, what it held and the full
-  // folder that was tried; empty when the registry gave the folder.
+  // For the first line of a failure report: why the registry gave no folder, in the
+  // user's words; empty when it gave one.
+  std::wstring Reason() const;
+  // For a failure report's details: where the registry was asked, what it held and
+  // the full folder that was tried; empty when the registry gave the folder.
   std::wstring Explanation() const;
 };
 

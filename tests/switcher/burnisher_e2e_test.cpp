@@ -414,7 +414,8 @@ TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
   Window w = Open();
   ASSERT_TRUE(w.onEnabled);
   const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
-  EXPECT_NE(report.find(L"install"), std::wstring::npos) << gui::Narrow(report);
+  EXPECT_EQ(report.rfind(L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ", 0), 0u)
+      << gui::Narrow(report);
   EXPECT_TRUE(gui::ContainsNoCase(report, shipped_)) << gui::Narrow(report);
   EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
   EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)), std::wstring::npos)
@@ -451,6 +452,8 @@ TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
   Window w = Open();
   ASSERT_TRUE(w.onEnabled);
   const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  EXPECT_EQ(report.rfind(L"VB6's setup entry in the registry does not say where the IDE is", 0), 0u)
+      << gui::Narrow(report);
   EXPECT_NE(report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
             std::wstring::npos)
       << gui::Narrow(report);

@@ -115,6 +115,8 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+std::wstring FirstLine(const std::wstring& report) { return report.substr(0, report.find(L'\n')); }
+
 TEST(IsNormalFile, CountsOnlyNormalFiles) {
   ScratchFolder dir;
   const std::wstring path = dir.Path() + L"\\VB6.EXE.Manifest";
@@ -241,7 +243,10 @@ TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
   const switcher::Outcome outcome = logic_.Install();
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_NE(outcome.report.find(L"install"), std::wstring::npos);
+  EXPECT_EQ(FirstLine(outcome.report), L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in " +
+                                           app_ +
+                                           L": extract the whole zip, not Burnisher.exe alone, "
+                                           L"and start it from there.");
   EXPECT_NE(outcome.report.find(app_ + L"\\VB6.EXE.Manifest"), std::wstring::npos);
   EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
   EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
@@ -253,6 +258,7 @@ TEST_F(SwitcherTest, InstallIntoAMissingFolderFailsAndLeavesNothing) {
   SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
   const switcher::Outcome outcome = logic_.Install();
   ASSERT_FALSE(outcome.ok());
+  EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not install the manifest.");
   EXPECT_NE(outcome.report.find(root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"),
             std::wstring::npos);
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
@@ -273,7 +279,7 @@ TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
   const switcher::Outcome outcome = logic_.Remove();
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_NE(outcome.report.find(L"remove"), std::wstring::npos);
+  EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not remove the manifest.");
   EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
   EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
             std::wstring::npos);
@@ -346,33 +352,47 @@ TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed install leaves VB6.EXE alone";
 }
 
-// When the registry does not give the folder, a failure report says what it held and
-// which folder was tried instead; when it does, the report has no such part.
+// When the registry does not give the folder, a failure report leads with why, in the
+// user's words, and says what the registry held and which folder was tried instead;
+// the three ways it can fail read differently. When it does give it, no such part.
 TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
   const std::wstring tried = switcher::FullPath(L"VB98");
   ASSERT_NE(tried, L"VB98");
   ASSERT_FALSE(Exists(tried)) << "the test's current folder must hold no VB98";
-  FakeRegistry empty;
-  switcher::Switcher missing(empty, app_);
+  FakeRegistry noKey;
+  switcher::Switcher noSetup(noKey, app_);
+  FakeRegistry noValue;
+  noValue.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "Other",
+                   reg::kRegSz, {'x', 0});
+  switcher::Switcher noInstallDir(noValue, app_);
+  // Without the shipped manifest as well: the registry's reason still comes first.
+  DeleteFileW((app_ + L"\\VB6.EXE.Manifest").c_str());
   SetInstallDir(L"C:\\VS\\common\\ide\\ide98");
   struct Case {
     switcher::Switcher& logic;
+    const wchar_t* first;
     const wchar_t* says;
   };
   for (const Case& c :
-       {Case{missing, L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"},
+       {Case{noSetup,
+             L"VB6 was not found on this computer: the registry holds no entry of its setup.",
+             L"The key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 does not exist."},
+        Case{noInstallDir,
+             L"VB6's setup entry in the registry does not say where the IDE is: it has no value "
+             L"InstallDir.",
+             L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"},
         Case{logic_,
+             L"VB6's setup entry in the registry names no IDE folder Burnisher knows: its "
+             L"InstallDir does not contain \"\\Common\\IDE\\IDE98\".",
              L"InstallDir of the key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 holds "
              L"\"C:\\VS\\common\\ide\\ide98\""}}) {
     for (const switcher::Outcome& outcome : {c.logic.Install(), c.logic.Remove()}) {
       SCOPED_TRACE(Narrow(outcome.report));
-      EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-      EXPECT_NE(outcome.report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0"),
-                std::wstring::npos);
+      EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+      EXPECT_EQ(FirstLine(outcome.report), c.first);
       EXPECT_NE(outcome.report.find(c.says), std::wstring::npos);
       EXPECT_NE(outcome.report.find(L"instead:\n" + tried), std::wstring::npos);
-      EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)),
-                std::wstring::npos);
+      EXPECT_NE(outcome.report.find(L"(error "), std::wstring::npos);
     }
   }
   EXPECT_FALSE(Exists(tried));
