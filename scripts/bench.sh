@@ -44,6 +44,7 @@ taskset -cp "$cpu" $$ >/dev/null
 source scripts/display.sh
 start_display
 trap stop_display EXIT
+trap 'exit 130' INT TERM
 run() { scripts/wine-run.sh "$@"; }
 
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)

@@ -10,6 +10,7 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 scripts/install-deps.sh
+mkdir -p build
 tree=$(scripts/wine-arch.sh)
 [ "$tree" = win64 ] && echo "burnisher: this machine runs no 32-bit Wine; using the 64-bit build" >&2
 scripts/build.sh "$tree" > build/burnisher-build.log 2>&1 || {

@@ -10,6 +10,7 @@ cd "$root"
 say() { echo "demo: $*"; }
 
 scripts/install-deps.sh
+mkdir -p build
 tree=$(scripts/wine-arch.sh)
 # DEMO_BUILD_DIR: an already built Windows tree to use instead of build/<tree>.
 if [ -n "${DEMO_BUILD_DIR:-}" ]; then
@@ -49,10 +50,11 @@ else
   headless=0
 fi
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  scripts/wine-stop.sh "$demo"
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 if [ ! -f "$WINEPREFIX/.ready" ]; then say "creating the sandbox prefix $WINEPREFIX (once, ~20 s)"; fi
 scripts/wine-prefix.sh

@@ -16,8 +16,9 @@ start_display() {
   "$root/scripts/wine-prefix.sh"
   wineserver -p >/dev/null 2>&1 || true
 }
+# Ends the Wine of the prefix in use, or of every prefix under the folders given.
 stop_display() {
-  wineserver -k >/dev/null 2>&1 || true
+  "$root/scripts/wine-stop.sh" "${@:-$WINEPREFIX}"
   if [ -n "${XVFB_PID:-}" ]; then
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true

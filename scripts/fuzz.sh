@@ -18,6 +18,7 @@ seconds=${FUZZ_SECONDS:-60}
 targets="value_decoder value_encoder collection"
 dir=build/fuzz
 
+mkdir -p build
 fail_build() { echo "$1" >&2; echo "0 passed, 1 failed"; exit 1; }
 command -v clang++ >/dev/null || fail_build "clang++ is missing (scripts/install-deps.sh installs it)"
 if [ ! -f "$dir/CMakeCache.txt" ]; then

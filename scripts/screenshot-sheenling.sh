@@ -45,11 +45,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/sheenling-shot.XXXXXX")
 app_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
+  [ -n "$own_prefix" ] && "$root/scripts/wine-stop.sh" "$own_prefix"
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 # The Unix process of the Windows program whose command line is exactly $1.
 process_with_command_line() {

@@ -12,6 +12,7 @@ scripts/install-deps.sh || fail "installing the packages failed"
 wintree=$(scripts/wine-arch.sh)
 trees="host win32"
 [ "$wintree" = win64 ] && trees="$trees win64"
+mkdir -p build
 scripts/build.sh $trees > build.log 2>&1 || { tail -n 60 build.log; fail "build failed (build.log)"; }
 if [ "$wintree" = win64 ]; then
   echo "note: this kernel runs no 32-bit programs; the Windows tests run as 64-bit builds"
@@ -19,6 +20,10 @@ fi
 
 source scripts/display.sh
 start_display
+# The tests start servers in several prefixes of the tree (96 and 144 DPI, XP): all of
+# them end with the run, however it ends.
+trap 'stop_display "$root/build"' EXIT
+trap 'exit 130' INT TERM
 
 # A program driven through its windows under Wine depends on a desktop it shares with
 # Wine's own processes; a window test that failed is run once more, and passes only if
@@ -55,10 +60,14 @@ for tree in host $wintree; do
     rerun_window_tests "$dir" || status=1
   sed -n '/tests passed\|tests failed\|The following tests FAILED/,$p' "$dir/ctest.log" | sed "s/^/[$tree] /"
 done
-stop_display
+stop_display "$root/build"
+trap - EXIT
 # Short fuzz runs on the kept corpus, then clang-tidy and cppcheck; both report
 # their cases like the test programs do.
 scripts/fuzz.sh --short > build/fuzz.log 2>&1 || { status=1; tail -n 30 build/fuzz.log; }
 scripts/static-checks.sh > build/static.log 2>&1 || { status=1; tail -n 40 build/static.log; }
-python3 scripts/count-results.py build/host "build/$wintree" build/fuzz build/static || status=1
+# Nothing of Wine may outlive the run.
+scripts/wine-stop.sh --check build/cleanup > build/cleanup.log 2>&1 || { status=1; cat build/cleanup.log; }
+python3 scripts/count-results.py build/host "build/$wintree" build/fuzz build/static build/cleanup ||
+  status=1
 exit $status
