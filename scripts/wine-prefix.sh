@@ -16,6 +16,17 @@ install_wine_fonts() {
     cp "$f" "$dir/.${f##*/}.$$" && mv -f "$dir/.${f##*/}.$$" "$dir/${f##*/}"
   done
 }
+# Every prefix holds the same 1.2 GB of Wine's DLLs, copied in by wineboot. The tree's
+# finished prefixes share them as hard links (Wine replaces them only when it is
+# updated, and then in every prefix alike), so each further prefix costs some 50 MB.
+share_wine_files() {
+  local dirs=() ready
+  for ready in "$wine_root"/build/*/.ready "$wine_root"/build/*/*/.ready; do
+    [ -d "${ready%/.ready}/drive_c/windows" ] && dirs+=("${ready%/.ready}/drive_c/windows")
+  done
+  [ ${#dirs[@]} -gt 1 ] || return 0
+  hardlink --quiet --ignore-time --minimum-size 64K "${dirs[@]}" >/dev/null 2>&1 || true
+}
 [ -f "$WINEPREFIX/.ready" ] && { install_wine_fonts; exit 0; }
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
@@ -34,3 +45,4 @@ if [ -n "${PROJECT_WINE_DPI:-}" ]; then
 fi
 install_wine_fonts
 touch "$WINEPREFIX/.ready"
+share_wine_files
