@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -262,6 +263,26 @@ std::optional<FixedVersion> ReadFixedVersion(const std::string& block) {
 }
 
 // The functions Windows XP SP3 has, from the list kept beside this test: one
+// The text of a String entry of a version block: after its UTF-16 key and terminator,
+// padded to a 4-byte boundary, up to its own terminator. Empty when the key is absent.
+std::u16string VersionString(const std::string& block, const std::u16string& key) {
+  std::u16string wanted = key;
+  wanted.push_back(u'\0');
+  const std::string keyBytes(reinterpret_cast<const char*>(wanted.data()), wanted.size() * 2);
+  const size_t at = block.find(keyBytes);
+  if (at == std::string::npos || at % 2 != 0) return {};
+  std::u16string text;
+  for (size_t p = (at + keyBytes.size() + 3) & ~size_t{3}; p + 1 < block.size(); p += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<uint8_t>(block[p]) |
+                                            static_cast<uint8_t>(block[p + 1]) << 8);
+    if (unit == u'\0') break;
+    text.push_back(unit);
+  }
+  return text;
+}
+
+std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
 // "<dll> <function> <oldest Windows version>" a line, '#' starting a comment.
 struct XpFunction {
   std::string dll;
@@ -383,9 +404,24 @@ TEST_P(ShippedExe, CarriesTheProjectVersion) {
   ASSERT_TRUE(version) << "version resource without VS_FIXEDFILEINFO";
   EXPECT_EQ(version->ms, (uint32_t{BURNISHER_VERSION_MAJOR} << 16) | BURNISHER_VERSION_MINOR);
   EXPECT_EQ(version->ls, uint32_t{BURNISHER_VERSION_PATCH} << 16);
-  const std::u16string name = u"OriginalFilename";
-  EXPECT_NE(block->find(std::string(reinterpret_cast<const char*>(name.data()), name.size() * 2)),
-            std::string::npos);
+  // Both programs fill the same fields from the project, each under its own name.
+  const std::string exe = GetParam().exe;
+  const std::string program = exe.substr(0, exe.find('.'));
+  const struct {
+    const char16_t* key;
+    std::string_view value;
+  } fields[] = {{u"ProductName", program},
+                {u"InternalName", program},
+                {u"OriginalFilename", exe},
+                {u"FileVersion", BURNISHER_VERSION},
+                {u"ProductVersion", BURNISHER_VERSION},
+                {u"CompanyName", BURNISHER_AUTHORS},
+                {u"LegalCopyright", BURNISHER_COPYRIGHT}};
+  for (const auto& field : fields) {
+    EXPECT_EQ(VersionString(*block, field.key), Utf16(field.value))
+        << std::string(field.key, field.key + std::char_traits<char16_t>::length(field.key));
+  }
+  EXPECT_FALSE(VersionString(*block, u"FileDescription").empty());
 }
 
 TEST_P(ShippedExe, ElevationAsDocumented) {
