@@ -5,6 +5,7 @@ A test program that ran but left no report (a crash, a timeout) counts as one
 failure, so a dying program can never look like a green run."""
 import sys
 import xml.etree.ElementTree as ET
+from collections import Counter
 from pathlib import Path
 
 
@@ -15,7 +16,17 @@ def print_failures(case, indent):
             print(f"{indent}{line}")
 
 
+def skip_reason(case):
+    """The reason a skipped case gave: the last line of its message (gtest puts the
+    source position first)."""
+    skipped = case.find("skipped")
+    text = (skipped.get("message") or skipped.text or "") if skipped is not None else ""
+    lines = [l.strip() for l in text.strip().splitlines() if l.strip()]
+    return lines[-1] if lines else "no reason given"
+
+
 passed = failed = skipped = 0
+reasons = Counter()
 for tree in sys.argv[1:]:
     tree = Path(tree)
     ran = (tree / "ran-tests.txt")
@@ -44,13 +55,19 @@ for tree in sys.argv[1:]:
                 print_failures(case, "    ")
             elif case.get("result") == "skipped" or case.find("skipped") is not None:
                 skipped += 1
+                reasons[f"{tree.name}: {skip_reason(case)}"] += 1
             elif case.get("status") == "notrun":
                 skipped += 1
+                reasons[f"{tree.name}: not run"] += 1
             else:
                 passed += 1
         if name in ctest_failed and failed == before:
             print(f"{tree.name}/{name}: the program failed after its tests (exit code or timeout)")
             failed += 1
+if reasons:
+    print("skipped, by reason (a case the other backend or tree runs for real):")
+    for reason, count in sorted(reasons.items(), key=lambda item: (-item[1], item[0])):
+        print(f"  {count:3d}  {reason}")
 line = f"{passed} passed, {failed} failed"
 if skipped:
     line += f", {skipped} skipped"
