@@ -3,7 +3,7 @@
 #ifdef _WIN32
 #include "platform/Win32Registry.h"
 #else
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #endif
 
 RegistryApi& PlatformRegistry() {

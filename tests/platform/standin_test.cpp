@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #include "tests/platform/PlatformTestSupport.h"
 
 namespace {

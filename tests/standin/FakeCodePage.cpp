@@ -1,4 +1,4 @@
-#include "platform/FakeCodePage.h"
+#include "tests/standin/FakeCodePage.h"
 
 #include <stdexcept>
 #include <unordered_map>
