@@ -24,6 +24,8 @@
 
 #include "registry/RegistryRoutines.h"
 
+using namespace vbreg;
+
 namespace {
 
 constexpr int kRounds = 11;

@@ -26,6 +26,8 @@
 
 #include "registry/RegistryRoutines.h"
 
+using namespace vbreg;
+
 namespace {
 
 constexpr int kRounds = 7;

@@ -6,6 +6,8 @@
 #include "tests/standin/FakeRegistry.h"
 #endif
 
+namespace vbreg {
+
 RegistryApi& PlatformRegistry() {
 #ifdef _WIN32
   static Win32Registry registry;
@@ -15,3 +17,5 @@ RegistryApi& PlatformRegistry() {
 #endif
   return registry;
 }
+
+}  // namespace vbreg

@@ -13,6 +13,8 @@
 
 #include "platform/AnsiConversion.h"
 
+namespace vbreg {
+
 using RegHandle = int32_t;
 using RegStatus = int32_t;
 
@@ -106,3 +108,5 @@ class RegistryApi {
 // The registry of the platform the program runs on: advapi32 on Windows; on other
 // hosts a process-wide in-memory stand-in.
 RegistryApi& PlatformRegistry();
+
+}  // namespace vbreg

@@ -8,6 +8,8 @@
 #include <climits>
 #include <stdexcept>
 
+namespace vbreg {
+
 namespace {
 
 // Handles cross the interface as a 32-bit program sees them. Sign extension keeps
@@ -175,5 +177,7 @@ std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
   out.resize(static_cast<size_t>(got));
   return out;
 }
+
+}  // namespace vbreg
 
 #endif  // _WIN32

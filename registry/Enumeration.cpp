@@ -15,6 +15,8 @@
 
 #include "registry/RegistryRoutines.h"
 
+namespace vbreg {
+
 namespace {
 
 constexpr uint32_t kNameBufferChars = 260;
@@ -198,3 +200,5 @@ Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyN
   names.MoveTo(*api_, result);
   return result;
 }
+
+}  // namespace vbreg

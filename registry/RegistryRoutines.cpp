@@ -5,6 +5,8 @@
 #include "registry/KeyHandle.h"
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
 RegistryRoutines::RegistryRoutines() : api_(&PlatformRegistry()) {}
 
 RegistryRoutines::RegistryRoutines(RegistryApi& api) : api_(&api) {}
@@ -46,3 +48,5 @@ String RegistryRoutines::TrimNull(String& item) {
   if (nul != String::npos) item.erase(nul);
   return item;
 }
+
+}  // namespace vbreg

@@ -15,6 +15,8 @@
 #include "common/Variant.h"
 #include "platform/RegistryApi.h"
 
+namespace vbreg {
+
 class RegistryRoutines {
  public:
   RegistryRoutines();                           // the platform's registry (advapi32 on Windows)
@@ -73,3 +75,5 @@ class RegistryRoutines {
   String subkey_;
   RegSecurityAttributes security_{};
 };
+
+}  // namespace vbreg

@@ -6,6 +6,8 @@
 #include "registry/RegistryRoutines.h"
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
 namespace {
 
 // Connects to `root` on `computer`, then opens `path` below it with full access.
@@ -58,3 +60,5 @@ bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, i
     return false;
   }
 }
+
+}  // namespace vbreg

@@ -5,6 +5,8 @@
 
 #include "platform/AnsiConversion.h"
 
+using namespace vbreg;
+
 namespace fakecp {
 namespace {
 
