@@ -20,6 +20,8 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+
+#include "tests/standin/FakeRegistry.h"
 #endif
 
 #include "registry/RegistryRoutines.h"
@@ -206,7 +208,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int n = static_cast<int>(parsed);
+#ifdef _WIN32
   RegistryApi& api = PlatformRegistry();
+#else
+  FakeRegistry standin;
+  RegistryApi& api = standin;
+#endif
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\p" + std::to_string(ProcessId());
 
@@ -219,7 +226,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  RegistryRoutines routines;
+  RegistryRoutines routines(api);
   const String keyName = api.FromAnsi(path);
   const bool keysOk =
       Report("subkeys", n,

@@ -1,8 +1,8 @@
 #pragma once
 // What the registry class needs from Win32, and nothing more: the ANSI registry
 // entry points, ExpandEnvironmentStringsA, and the system code page conversions.
-// Two implementations: the real advapi32/kernel32 (Windows builds) and an
-// in-memory stand-in that answers as Windows does (FakeRegistry.h).
+// The library implements it with advapi32 and kernel32 (Windows builds); the
+// tests have an in-memory stand-in that answers as Windows does.
 //
 // Handles and predefined roots travel as 32-bit signed integers, as a 32-bit
 // Windows program sees them; statuses are the Win32 error numbers.
@@ -105,8 +105,10 @@ class RegistryApi {
   virtual std::u16string FromAnsi(std::string_view bytes) = 0;
 };
 
-// The registry of the platform the program runs on: advapi32 on Windows; on other
-// hosts a process-wide in-memory stand-in.
+#ifdef _WIN32
+// The registry of the system the program runs on (advapi32), one for the process.
+// Other hosts have none: there a caller hands the class an implementation of its own.
 RegistryApi& PlatformRegistry();
+#endif
 
 }  // namespace vbreg

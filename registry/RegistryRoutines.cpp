@@ -7,7 +7,9 @@
 
 namespace vbreg {
 
+#ifdef _WIN32
 RegistryRoutines::RegistryRoutines() : api_(&PlatformRegistry()) {}
+#endif
 
 RegistryRoutines::RegistryRoutines(RegistryApi& api) : api_(&api) {}
 

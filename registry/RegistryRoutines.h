@@ -19,8 +19,10 @@ namespace vbreg {
 
 class RegistryRoutines {
  public:
-  RegistryRoutines();                           // the platform's registry (advapi32 on Windows)
-  explicit RegistryRoutines(RegistryApi& api);  // any implementation, e.g. the stand-in
+#ifdef _WIN32
+  RegistryRoutines();  // the system's registry (advapi32)
+#endif
+  explicit RegistryRoutines(RegistryApi& api);  // any implementation, e.g. a stand-in
 
   int32_t hkey() const;
   void hkey(int32_t vData);

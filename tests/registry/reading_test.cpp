@@ -285,7 +285,8 @@ TEST(TrimNull, CutsAtTheFirstNulInPlace) {
 }
 
 TEST(RegistryRoutinesObject, PropertiesOnlyCopyValues) {
-  RegistryRoutines r;
+  FakeRegistry fake;
+  RegistryRoutines r(fake);
   EXPECT_EQ(r.hkey(), 0);
   EXPECT_EQ(r.KeyRoot(), u"");
   EXPECT_EQ(r.Subkey(), u"");
