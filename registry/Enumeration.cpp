@@ -114,7 +114,7 @@ class FoundNames {
 
 }  // namespace
 
-Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyName) {
+Collection RegistryRoutines::EnumRegistryKeys(RegHandle hkey, const String& KeyName) {
   Collection result;
   FoundNames names;
   try {
@@ -161,7 +161,7 @@ Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyNam
   return result;
 }
 
-Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyName) {
+Collection RegistryRoutines::EnumRegistryValues(RegHandle hkey, const String& KeyName) {
   Collection result;
   FoundNames names;
   try {

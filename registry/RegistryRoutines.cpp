@@ -13,8 +13,8 @@ RegistryRoutines::RegistryRoutines() : api_(&PlatformRegistry()) {}
 
 RegistryRoutines::RegistryRoutines(RegistryApi& api) : api_(&api) {}
 
-int32_t RegistryRoutines::hkey() const { return hkey_; }
-void RegistryRoutines::hkey(int32_t vData) { hkey_ = vData; }
+RegHandle RegistryRoutines::hkey() const { return hkey_; }
+void RegistryRoutines::hkey(RegHandle vData) { hkey_ = vData; }
 String RegistryRoutines::KeyRoot() const { return keyRoot_; }
 void RegistryRoutines::KeyRoot(String vData) { keyRoot_ = std::move(vData); }
 String RegistryRoutines::Subkey() const { return subkey_; }

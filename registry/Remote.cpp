@@ -29,7 +29,7 @@ struct RemoteKey {
 
 }  // namespace
 
-Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                                   const String& ValueName,
                                                   const std::optional<String>& KeyPath) {
   Variant result;
@@ -47,7 +47,7 @@ Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer,
   return result;
 }
 
-bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                                 const String& ValueName, const Variant& value,
                                                 const int32_t& DType,
                                                 const std::optional<String>& KeyPath) {
