@@ -20,9 +20,13 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+
+#include "tests/standin/FakeRegistry.h"
 #endif
 
 #include "registry/RegistryRoutines.h"
+
+using namespace vbreg;
 
 namespace {
 
@@ -204,7 +208,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int n = static_cast<int>(parsed);
+#ifdef _WIN32
   RegistryApi& api = PlatformRegistry();
+#else
+  FakeRegistry standin;
+  RegistryApi& api = standin;
+#endif
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\p" + std::to_string(ProcessId());
 
@@ -217,7 +226,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  RegistryRoutines routines;
+  RegistryRoutines routines(api);
   const String keyName = api.FromAnsi(path);
   const bool keysOk =
       Report("subkeys", n,

@@ -22,9 +22,13 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+
+#include "tests/standin/FakeRegistry.h"
 #endif
 
 #include "registry/RegistryRoutines.h"
+
+using namespace vbreg;
 
 namespace {
 
@@ -117,7 +121,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 // False when either way read the wrong thing.
 bool Measure(RegistryApi& api, const std::string& path, const char* value, size_t expected, int n,
              double& ours, double& plain, double& twice) {
-  RegistryRoutines routines;
+  RegistryRoutines routines(api);
   routines.hkey(reg::kCurrentUser);
   routines.KeyRoot(api.FromAnsi(path));
   const String name = api.FromAnsi(value);
@@ -151,7 +155,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int n = static_cast<int>(parsed);
+#ifdef _WIN32
   RegistryApi& api = PlatformRegistry();
+#else
+  FakeRegistry standin;
+  RegistryApi& api = standin;
+#endif
   const std::string parent = "Software\\BurnisherBench";
   const std::string path = parent + "\\r" + std::to_string(ProcessId());
   const std::string small = "C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98";

@@ -7,6 +7,8 @@
 
 #include "common/Collection.h"
 
+namespace vbreg {
+
 namespace {
 
 // Units first..last, every step-th one, map to unit + delta.
@@ -231,3 +233,5 @@ String FoldCase(String text) {
   }
   return text;
 }
+
+}  // namespace vbreg

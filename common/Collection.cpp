@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace vbreg {
+
 namespace {
 
 // FNV-1a over the folded UTF-16 units of a key.
@@ -119,3 +121,5 @@ const Variant& Collection::Item(const String& key) const {
 bool Collection::Contains(const String& key) const {
   return Find(key, HashOf(key)) != keys_.size();
 }
+
+}  // namespace vbreg

@@ -10,6 +10,8 @@
 
 #include "common/Variant.h"
 
+namespace vbreg {
+
 class Collection {
  public:
   // False, and the list unchanged, when `key` is already held.
@@ -58,3 +60,5 @@ class Collection {
 // Windows compares names. Surrogate pairs are left as they are, as Windows leaves them.
 String FoldCase(String text);
 char16_t FoldUnit(char16_t unit);
+
+}  // namespace vbreg

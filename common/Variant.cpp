@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace vbreg {
+
 namespace {
 
 constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
@@ -448,3 +450,5 @@ std::optional<ByteArray> Variant::ToBytes() const {
 }
 
 bool Variant::operator==(const Variant& other) const { return value_ == other.value_; }
+
+}  // namespace vbreg

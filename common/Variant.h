@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+namespace vbreg {
+
 using String = std::u16string;
 
 // A byte array of one or more dimensions, each with its own lower bound. The bytes
@@ -99,3 +101,5 @@ class Variant {
                              ByteArray, std::vector<Variant>>;
   Value value_;
 };
+
+}  // namespace vbreg

@@ -10,6 +10,8 @@
 
 #include "common/Variant.h"
 
+using namespace vbreg;
+
 namespace fuzz {
 
 // A property the code must keep broke: report and stop so libFuzzer keeps the input.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/FuzzInput.h"
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #include "registry/ValueCodec.h"
 
 namespace {

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace vbreg {
+
 namespace ansi {
 
 inline constexpr uint32_t kNoBestFitChars = 0x400;      // WC_NO_BEST_FIT_CHARS
@@ -48,3 +50,5 @@ class ConversionError : public std::runtime_error {
 };
 
 }  // namespace ansi
+
+}  // namespace vbreg

@@ -1,11 +1,13 @@
 #pragma once
 // What the registry class needs from Win32, and nothing more: the ANSI registry
 // entry points, ExpandEnvironmentStringsA, and the system code page conversions.
-// Two implementations: the real advapi32/kernel32 (Windows builds) and an
-// in-memory stand-in that answers as Windows does (FakeRegistry.h).
+// The library implements it with advapi32 and kernel32 (Windows builds); the
+// tests have an in-memory stand-in that answers as Windows does.
 //
-// Handles and predefined roots travel as 32-bit signed integers, as a 32-bit
-// Windows program sees them; statuses are the Win32 error numbers.
+// A handle travels as a signed integer as wide as a pointer, so it holds a whole
+// HKEY on 32- and 64-bit Windows alike. The predefined roots are the 32-bit signed
+// numbers Windows gives them (HKEY_LOCAL_MACHINE is 0x80000002), widened with their
+// sign as Windows widens them. Statuses are the Win32 error numbers.
 
 #include <cstdint>
 #include <string>
@@ -13,18 +15,20 @@
 
 #include "platform/AnsiConversion.h"
 
-using RegHandle = int32_t;
+namespace vbreg {
+
+using RegHandle = std::intptr_t;
 using RegStatus = int32_t;
 
 namespace reg {
 
 // Predefined roots. Named here (not HKEY_*) because <windows.h> defines those as macros.
-inline constexpr RegHandle kClassesRoot = static_cast<RegHandle>(0x80000000u);
-inline constexpr RegHandle kCurrentUser = static_cast<RegHandle>(0x80000001u);
-inline constexpr RegHandle kLocalMachine = static_cast<RegHandle>(0x80000002u);
-inline constexpr RegHandle kUsers = static_cast<RegHandle>(0x80000003u);
-inline constexpr RegHandle kPerformanceData = static_cast<RegHandle>(0x80000004u);
-inline constexpr RegHandle kCurrentConfig = static_cast<RegHandle>(0x80000005u);
+inline constexpr RegHandle kClassesRoot = static_cast<int32_t>(0x80000000u);
+inline constexpr RegHandle kCurrentUser = static_cast<int32_t>(0x80000001u);
+inline constexpr RegHandle kLocalMachine = static_cast<int32_t>(0x80000002u);
+inline constexpr RegHandle kUsers = static_cast<int32_t>(0x80000003u);
+inline constexpr RegHandle kPerformanceData = static_cast<int32_t>(0x80000004u);
+inline constexpr RegHandle kCurrentConfig = static_cast<int32_t>(0x80000005u);
 
 inline constexpr uint32_t kKeyRead = 0x20019;
 inline constexpr uint32_t kKeyWrite = 0x20006;
@@ -53,10 +57,10 @@ inline constexpr uint32_t kRegQword = 11;
 
 }  // namespace reg
 
-// Win32 SECURITY_ATTRIBUTES as a 32-bit program lays it out.
+// Win32 SECURITY_ATTRIBUTES, its descriptor pointer as a whole integer.
 struct RegSecurityAttributes {
   uint32_t nLength = 0;
-  uint32_t lpSecurityDescriptor = 0;
+  uintptr_t lpSecurityDescriptor = 0;
   int32_t bInheritHandle = 0;
 };
 
@@ -103,6 +107,10 @@ class RegistryApi {
   virtual std::u16string FromAnsi(std::string_view bytes) = 0;
 };
 
-// The registry of the platform the program runs on: advapi32 on Windows; on other
-// hosts a process-wide in-memory stand-in.
+#ifdef _WIN32
+// The registry of the system the program runs on (advapi32), one for the process.
+// Other hosts have none: there a caller hands the class an implementation of its own.
 RegistryApi& PlatformRegistry();
+#endif
+
+}  // namespace vbreg

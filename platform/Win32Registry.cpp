@@ -8,12 +8,13 @@
 #include <climits>
 #include <stdexcept>
 
+namespace vbreg {
+
 namespace {
 
-// Handles cross the interface as a 32-bit program sees them. Sign extension keeps
-// the predefined roots (0x80000002 etc.) right on 64-bit builds too.
-HKEY ToHkey(RegHandle h) { return reinterpret_cast<HKEY>(static_cast<intptr_t>(h)); }
-RegHandle FromHkey(HKEY h) { return static_cast<RegHandle>(reinterpret_cast<intptr_t>(h)); }
+// A handle is an HKEY as an integer of its width, and back.
+HKEY ToHkey(RegHandle h) { return reinterpret_cast<HKEY>(h); }
+RegHandle FromHkey(HKEY h) { return reinterpret_cast<RegHandle>(h); }
 
 // A DWORD in/out parameter behind a uint32_t pointer (DWORD is unsigned long with
 // mingw, so the pointers do not convert). Null stays null; the result is copied back.
@@ -75,8 +76,7 @@ RegStatus Win32Registry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, u
   SECURITY_ATTRIBUTES sa{};
   if (lpSecurityAttributes != nullptr) {
     sa.nLength = sizeof sa;
-    sa.lpSecurityDescriptor =
-        reinterpret_cast<void*>(static_cast<uintptr_t>(lpSecurityAttributes->lpSecurityDescriptor));
+    sa.lpSecurityDescriptor = reinterpret_cast<void*>(lpSecurityAttributes->lpSecurityDescriptor);
     sa.bInheritHandle = lpSecurityAttributes->bInheritHandle;
   }
   HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
@@ -175,5 +175,7 @@ std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
   out.resize(static_cast<size_t>(got));
   return out;
 }
+
+}  // namespace vbreg
 
 #endif  // _WIN32

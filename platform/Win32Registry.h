@@ -6,6 +6,8 @@
 
 #include "platform/RegistryApi.h"
 
+namespace vbreg {
+
 class Win32Registry final : public RegistryApi {
  public:
   RegStatus RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
@@ -33,5 +35,7 @@ class Win32Registry final : public RegistryApi {
   std::string ToAnsi(std::u16string_view text) override;
   std::u16string FromAnsi(std::string_view bytes) override;
 };
+
+}  // namespace vbreg
 
 #endif  // _WIN32

@@ -15,6 +15,8 @@
 
 #include "registry/RegistryRoutines.h"
 
+namespace vbreg {
+
 namespace {
 
 constexpr uint32_t kNameBufferChars = 260;
@@ -112,7 +114,7 @@ class FoundNames {
 
 }  // namespace
 
-Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyName) {
+Collection RegistryRoutines::EnumRegistryKeys(RegHandle hkey, const String& KeyName) {
   Collection result;
   FoundNames names;
   try {
@@ -159,7 +161,7 @@ Collection RegistryRoutines::EnumRegistryKeys(int32_t hkey, const String& KeyNam
   return result;
 }
 
-Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyName) {
+Collection RegistryRoutines::EnumRegistryValues(RegHandle hkey, const String& KeyName) {
   Collection result;
   FoundNames names;
   try {
@@ -198,3 +200,5 @@ Collection RegistryRoutines::EnumRegistryValues(int32_t hkey, const String& KeyN
   names.MoveTo(*api_, result);
   return result;
 }
+
+}  // namespace vbreg

@@ -4,6 +4,8 @@
 
 #include "platform/RegistryApi.h"
 
+namespace vbreg {
+
 class KeyHandle {
  public:
   explicit KeyHandle(RegistryApi& api) : api_(api) {}
@@ -34,3 +36,5 @@ class KeyHandle {
   RegHandle handle_ = 0;
   bool held_ = false;
 };
+
+}  // namespace vbreg

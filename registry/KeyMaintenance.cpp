@@ -9,6 +9,8 @@
 #include "registry/RegistryRoutines.h"
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
 namespace {
 
 // ERROR_NOT_ENOUGH_MEMORY: what a status-returning member reports when it could not
@@ -129,3 +131,5 @@ int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
     return kNotEnoughMemory;
   }
 }
+
+}  // namespace vbreg

@@ -5,12 +5,16 @@
 #include "registry/KeyHandle.h"
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
+#ifdef _WIN32
 RegistryRoutines::RegistryRoutines() : api_(&PlatformRegistry()) {}
+#endif
 
 RegistryRoutines::RegistryRoutines(RegistryApi& api) : api_(&api) {}
 
-int32_t RegistryRoutines::hkey() const { return hkey_; }
-void RegistryRoutines::hkey(int32_t vData) { hkey_ = vData; }
+RegHandle RegistryRoutines::hkey() const { return hkey_; }
+void RegistryRoutines::hkey(RegHandle vData) { hkey_ = vData; }
 String RegistryRoutines::KeyRoot() const { return keyRoot_; }
 void RegistryRoutines::KeyRoot(String vData) { keyRoot_ = std::move(vData); }
 String RegistryRoutines::Subkey() const { return subkey_; }
@@ -46,3 +50,5 @@ String RegistryRoutines::TrimNull(String& item) {
   if (nul != String::npos) item.erase(nul);
   return item;
 }
+
+}  // namespace vbreg

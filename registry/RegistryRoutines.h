@@ -15,13 +15,17 @@
 #include "common/Variant.h"
 #include "platform/RegistryApi.h"
 
+namespace vbreg {
+
 class RegistryRoutines {
  public:
-  RegistryRoutines();                           // the platform's registry (advapi32 on Windows)
-  explicit RegistryRoutines(RegistryApi& api);  // any implementation, e.g. the stand-in
+#ifdef _WIN32
+  RegistryRoutines();  // the system's registry (advapi32)
+#endif
+  explicit RegistryRoutines(RegistryApi& api);  // any implementation, e.g. a stand-in
 
-  int32_t hkey() const;
-  void hkey(int32_t vData);
+  RegHandle hkey() const;
+  void hkey(RegHandle vData);
   String KeyRoot() const;
   void KeyRoot(String vData);
   String Subkey() const;
@@ -42,8 +46,8 @@ class RegistryRoutines {
 
   // The names of the immediate subkeys / the values of hkey\KeyName (the object's
   // own state is not used), each stored under its own name.
-  Collection EnumRegistryKeys(int32_t hkey, const String& KeyName);
-  Collection EnumRegistryValues(int32_t hkey, const String& KeyName);
+  Collection EnumRegistryKeys(RegHandle hkey, const String& KeyName);
+  Collection EnumRegistryValues(RegHandle hkey, const String& KeyName);
 
   // One value of KeyRoot\Subkey, decoded by its type; DefaultValue (or Empty when
   // it is missing) where nothing is decoded.
@@ -54,10 +58,10 @@ class RegistryRoutines {
 
   // One value from the registry of sRemoteComputer: "Error!" when the connection
   // fails, Empty on other failures. KeyPath absent: KeyRoot\Subkey.
-  Variant ReadRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+  Variant ReadRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                   const String& ValueName,
                                   const std::optional<String>& KeyPath = std::nullopt);
-  bool WriteRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+  bool WriteRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                 const String& ValueName, const Variant& value, const int32_t& DType,
                                 const std::optional<String>& KeyPath = std::nullopt);
 
@@ -68,8 +72,10 @@ class RegistryRoutines {
   String ObjectPath() const;  // KeyRoot + "\" + Subkey, unchanged
 
   RegistryApi* api_;
-  int32_t hkey_ = 0;
+  RegHandle hkey_ = 0;
   String keyRoot_;
   String subkey_;
   RegSecurityAttributes security_{};
 };
+
+}  // namespace vbreg

@@ -6,6 +6,8 @@
 #include "registry/RegistryRoutines.h"
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
 namespace {
 
 // Connects to `root` on `computer`, then opens `path` below it with full access.
@@ -27,7 +29,7 @@ struct RemoteKey {
 
 }  // namespace
 
-Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                                   const String& ValueName,
                                                   const std::optional<String>& KeyPath) {
   Variant result;
@@ -45,7 +47,7 @@ Variant RegistryRoutines::ReadRemoteRegistryValue(const String& sRemoteComputer,
   return result;
 }
 
-bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, int32_t hkey,
+bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, RegHandle hkey,
                                                 const String& ValueName, const Variant& value,
                                                 const int32_t& DType,
                                                 const std::optional<String>& KeyPath) {
@@ -58,3 +60,5 @@ bool RegistryRoutines::WriteRemoteRegistryValue(const String& sRemoteComputer, i
     return false;
   }
 }
+
+}  // namespace vbreg

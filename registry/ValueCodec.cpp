@@ -7,6 +7,8 @@
 
 #include "registry/RegistryRoutines.h"
 
+namespace vbreg {
+
 namespace codec {
 namespace {
 
@@ -105,3 +107,5 @@ std::optional<Variant> QueryValue(RegistryApi& api, RegHandle key, const String&
 }
 
 }  // namespace codec
+
+}  // namespace vbreg

@@ -10,6 +10,8 @@
 #include "common/Variant.h"
 #include "platform/RegistryApi.h"
 
+namespace vbreg {
+
 namespace codec {
 
 // Queries `ValueName` of the open key `key` (a zero-filled 1024-byte buffer, and on
@@ -36,3 +38,5 @@ bool WriteValue(RegistryApi& api, RegHandle key, const String& ValueName, const 
                 int32_t DType);
 
 }  // namespace codec
+
+}  // namespace vbreg

@@ -11,6 +11,8 @@
 
 #include "registry/ValueCodec.h"
 
+namespace vbreg {
+
 namespace codec {
 
 namespace {
@@ -116,3 +118,5 @@ bool WriteValue(RegistryApi& api, RegHandle key, const String& ValueName, const 
 }
 
 }  // namespace codec
+
+}  // namespace vbreg

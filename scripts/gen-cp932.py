@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes platform/FakeCp932Table.cpp: the double-byte half of code page 932
+"""Writes tests/standin/FakeCp932Table.cpp: the double-byte half of code page 932
 (Shift-JIS as Windows has it), for the registry stand-in's model of a Japanese
 system.
 
@@ -10,7 +10,7 @@ every double-byte code, NEC's and IBM's extensions and the user-defined area
 0x80-0xFC); 0 marks a code without a character. The single bytes are few and
 regular, so the stand-in spells them out itself.
 
-Usage: scripts/gen-cp932.py > platform/FakeCp932Table.cpp
+Usage: scripts/gen-cp932.py > tests/standin/FakeCp932Table.cpp
 """
 
 LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
@@ -32,7 +32,7 @@ def main():
     out.append("// The double-byte codes of code page 932: the character of each lead and trail")
     out.append("// byte, 0 where the code has none.")
     out.append("")
-    out.append('#include "platform/FakeCodePage.h"')
+    out.append('#include "tests/standin/FakeCodePage.h"')
     out.append("")
     out.append("namespace fakecp {")
     out.append("")

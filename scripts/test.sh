@@ -60,6 +60,9 @@ for tree in host $wintree; do
     rerun_window_tests "$dir" || status=1
   sed -n '/tests passed\|tests failed\|The following tests FAILED/,$p' "$dir/ctest.log" | sed "s/^/[$tree] /"
 done
+# The library built into a program of someone else's, from the tree and from an
+# installed package, and run under Wine.
+scripts/consumer-test.sh > build/consumer.log 2>&1 || { status=1; tail -n 30 build/consumer.log; }
 stop_display "$root/build"
 trap - EXIT
 # Short fuzz runs on the kept corpus, then clang-tidy and cppcheck; both report
@@ -68,6 +71,6 @@ scripts/fuzz.sh --short > build/fuzz.log 2>&1 || { status=1; tail -n 30 build/fu
 scripts/static-checks.sh > build/static.log 2>&1 || { status=1; tail -n 40 build/static.log; }
 # Nothing of Wine may outlive the run.
 scripts/wine-stop.sh --check build/cleanup > build/cleanup.log 2>&1 || { status=1; cat build/cleanup.log; }
-python3 scripts/count-results.py build/host "build/$wintree" build/fuzz build/static build/cleanup ||
-  status=1
+python3 scripts/count-results.py build/host "build/$wintree" build/consumer build/fuzz build/static \
+  build/cleanup || status=1
 exit $status

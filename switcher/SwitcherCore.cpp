@@ -38,7 +38,7 @@ class FindHandle {
   HANDLE h_;
 };
 
-std::wstring Wide(const String& text) {
+std::wstring Wide(const vbreg::String& text) {
   std::wstring out;
   out.reserve(text.size());
   for (const char16_t c : text) out.push_back(static_cast<wchar_t>(c));
@@ -187,17 +187,17 @@ std::wstring IdeLookup::Explanation() const {
   return text;
 }
 
-Switcher::Switcher(RegistryApi& api, std::wstring sourceFolder)
+Switcher::Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder)
     : api_(api), sourceFolder_(std::move(sourceFolder)) {}
 
 IdeLookup Switcher::LookUpIdeFolder() {
   registry_.emplace(api_);
-  registry_->hkey(reg::kLocalMachine);
+  registry_->hkey(vbreg::reg::kLocalMachine);
   registry_->KeyRoot(kKeyPath);
-  const Variant value = registry_->GetRegistryValue(kValueName);
+  const vbreg::Variant value = registry_->GetRegistryValue(kValueName);
   IdeLookup lookup;
   if (!value.IsEmpty()) {
-    lookup.installDir = Wide(value.ToText().value_or(String()));
+    lookup.installDir = Wide(value.ToText().value_or(vbreg::String()));
   } else {
     // Only a failure report needs to tell a missing setup from a missing value.
     lookup.keyExists = registry_->KeyExists();

@@ -79,7 +79,7 @@ class Switcher {
  public:
   // `api`: the registry to read; `sourceFolder`: where the shipped manifest lies
   // (Burnisher's own folder in the program).
-  Switcher(RegistryApi& api, std::wstring sourceFolder);
+  Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder);
 
   std::wstring GetIdeFolder();
   IdeLookup LookUpIdeFolder();
@@ -93,9 +93,9 @@ class Switcher {
   Outcome Remove();
 
  private:
-  RegistryApi& api_;
+  vbreg::RegistryApi& api_;
   std::wstring sourceFolder_;
-  std::optional<RegistryRoutines> registry_;  // engaged only inside GetIdeFolder
+  std::optional<vbreg::RegistryRoutines> registry_;  // engaged only inside GetIdeFolder
 };
 
 }  // namespace switcher

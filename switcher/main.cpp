@@ -32,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&classes);
 
-  switcher::Switcher logic(PlatformRegistry(), switcher::ExeFolder());
+  switcher::Switcher logic(vbreg::PlatformRegistry(), switcher::ExeFolder());
   switcher::frmMain form(logic);
   if (!form.Show(instance, showCommand)) {
     const DWORD error = GetLastError();

@@ -5,6 +5,8 @@
 
 #include "common/Collection.h"
 
+using namespace vbreg;
+
 namespace {
 
 TEST(Collection, ItemsInOrderFromOne) {

@@ -6,6 +6,8 @@
 
 #include "common/Variant.h"
 
+using namespace vbreg;
+
 namespace {
 
 std::optional<int32_t> Int(const Variant& v) { return v.ToInt32(); }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -285,7 +286,8 @@ TEST(TrimNull, CutsAtTheFirstNulInPlace) {
 }
 
 TEST(RegistryRoutinesObject, PropertiesOnlyCopyValues) {
-  RegistryRoutines r;
+  FakeRegistry fake;
+  RegistryRoutines r(fake);
   EXPECT_EQ(r.hkey(), 0);
   EXPECT_EQ(r.KeyRoot(), u"");
   EXPECT_EQ(r.Subkey(), u"");
@@ -295,6 +297,30 @@ TEST(RegistryRoutinesObject, PropertiesOnlyCopyValues) {
   EXPECT_EQ(r.hkey(), static_cast<int32_t>(0x80000002u));
   EXPECT_EQ(r.KeyRoot(), u"SOFTWARE\\\\x\\") << "nothing is trimmed or normalised";
   EXPECT_EQ(r.Subkey(), u" ");
+}
+
+// Every handle the caller names reaches the platform whole, as wide as an HKEY; the
+// predefined roots are Windows' own values, sign-extended on 64-bit builds.
+TEST(RegistryRoutinesObject, HandlesReachThePlatformWhole) {
+  FakeRegistry fake;
+  RegistryRoutines r(fake);
+  const RegHandle wide = std::numeric_limits<RegHandle>::max() - 2;
+  r.hkey(wide);
+  EXPECT_EQ(r.hkey(), wide);
+  r.GetRegistryValue(u"v");
+  r.EnumRegistryKeys(wide, u"k");
+  r.EnumRegistryValues(wide, u"k");
+  r.ReadRemoteRegistryValue(u"STANDIN", wide, u"v", String(u"k"));
+  ASSERT_EQ(fake.Calls().size(), 4u);
+  for (const auto& call : fake.Calls()) EXPECT_EQ(call.key, wide) << call.function;
+#ifdef _WIN32
+  EXPECT_EQ(reg::kClassesRoot, reinterpret_cast<RegHandle>(HKEY_CLASSES_ROOT));
+  EXPECT_EQ(reg::kCurrentUser, reinterpret_cast<RegHandle>(HKEY_CURRENT_USER));
+  EXPECT_EQ(reg::kLocalMachine, reinterpret_cast<RegHandle>(HKEY_LOCAL_MACHINE));
+  EXPECT_EQ(reg::kUsers, reinterpret_cast<RegHandle>(HKEY_USERS));
+  EXPECT_EQ(reg::kPerformanceData, reinterpret_cast<RegHandle>(HKEY_PERFORMANCE_DATA));
+  EXPECT_EQ(reg::kCurrentConfig, reinterpret_cast<RegHandle>(HKEY_CURRENT_CONFIG));
+#endif
 }
 
 }  // namespace

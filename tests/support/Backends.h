@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #include "platform/RegistryApi.h"
 
 enum class BackendKind { Fake, Real };

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
 
 namespace {

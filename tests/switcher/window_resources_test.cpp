@@ -9,7 +9,7 @@
 #include <string>
 
 #include "demo/frmMain.h"
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <utility>
 
-#include "platform/FakeRegistryImpl.h"
+#include "tests/standin/FakeRegistryImpl.h"
 
 using namespace fake;
 

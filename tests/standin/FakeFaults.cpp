@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "platform/FakeRegistryImpl.h"
+#include "tests/standin/FakeRegistryImpl.h"
 
 FakeRegistry::Call fake::NewCall(const char* function, RegHandle key, const char* name) {
   FakeRegistry::Call c;

@@ -2,7 +2,7 @@
 // The double-byte codes of code page 932: the character of each lead and trail
 // byte, 0 where the code has none.
 
-#include "platform/FakeCodePage.h"
+#include "tests/standin/FakeCodePage.h"
 
 namespace fakecp {
 

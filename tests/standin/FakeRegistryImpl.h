@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/FakeCodePage.h"
-#include "platform/FakeRegistry.h"
+#include "tests/standin/FakeCodePage.h"
+#include "tests/standin/FakeRegistry.h"
 
 namespace fake {
 

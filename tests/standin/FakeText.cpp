@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "common/Collection.h"
-#include "platform/FakeRegistryImpl.h"
+#include "tests/standin/FakeRegistryImpl.h"
 
 using namespace fake;
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "platform/FakeRegistryImpl.h"
+#include "tests/standin/FakeRegistryImpl.h"
 
 using namespace fake;
 

@@ -20,6 +20,9 @@
 
 #include "platform/RegistryApi.h"
 
+// The stand-in and its tests speak the library's names unqualified.
+using namespace vbreg;
+
 class FakeRegistry final : public RegistryApi {
  public:
   // One registry call as it was made, with what the stand-in answered.

@@ -1,9 +1,11 @@
-#include "platform/FakeCodePage.h"
+#include "tests/standin/FakeCodePage.h"
 
 #include <stdexcept>
 #include <unordered_map>
 
 #include "platform/AnsiConversion.h"
+
+using namespace vbreg;
 
 namespace fakecp {
 namespace {
