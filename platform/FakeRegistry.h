@@ -5,7 +5,7 @@
 // calls made, handles left open, denied rights and injected failures.
 //
 // Text is held as the ANSI functions see it, in the bytes of the system code page
-// the stand-in is made with (Windows-1252, 932 or UTF-8), so byte counts are that
+// the stand-in is made with (1250 to 1258, 932 or UTF-8), so byte counts are that
 // code page's. Key and value names compare without regard to case, as Windows
 // compares them: decoded, then upper-cased.
 
@@ -46,7 +46,7 @@ class FakeRegistry final : public RegistryApi {
 
   // `localName` is the computer's own name: RegConnectRegistryA accepts it (and
   // "\\" + it, any case), the empty name and a null pointer for the local registry.
-  // `codePage` is the system ANSI code page: 1252, 932 or 65001.
+  // `codePage` is the system ANSI code page: 1250 to 1258, 932 or 65001.
   explicit FakeRegistry(std::string localName = "STANDIN", uint32_t codePage = 1252);
   ~FakeRegistry() override;
   FakeRegistry(const FakeRegistry&) = delete;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "common/Collection.h"
+#include "platform/FakeCaseTable.h"
 #include "platform/FakeRegistryImpl.h"
 
 using namespace fake;
@@ -16,10 +16,12 @@ void fake::CopyOut(const std::string& s, char* dst) {
   dst[s.size()] = '\0';
 }
 
-// Windows decodes a name and compares it upper-cased character by character, over
-// the whole of Unicode (not only the code page's letters).
+// Windows decodes a name and compares it upper-cased unit by unit with its own
+// table, over the whole of Unicode (not only the code page's letters).
 std::u16string FakeRegistry::Impl::Fold(std::string_view name) const {
-  return FoldCase(codePage.Decode(name));
+  std::u16string folded = codePage.Decode(name);
+  for (char16_t& unit : folded) unit = fakecase::Upper(unit);
+  return folded;
 }
 
 std::vector<std::string> FakeRegistry::Impl::SplitPath(std::string_view path) const {
