@@ -20,7 +20,11 @@ std::vector<Backend> AllBackends() {
 
 std::vector<Backend> AllCodePages() {
   std::vector<Backend> all = AllBackends();
-  all.insert(all.begin() + 1, {Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}});
+  std::vector<Backend> more{Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}};
+  for (const uint32_t id : {1250u, 1251u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u}) {
+    more.push_back(Backend{BackendKind::Fake, id});
+  }
+  all.insert(all.begin() + 1, more.begin(), more.end());
   return all;
 }
 
@@ -75,7 +79,7 @@ void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
   }
   std::vector<std::string> children;
   for (uint32_t i = 0;; ++i) {
-    char name[512];
+    char name[1024];  // a 255-character name in the longest characters
     uint32_t len = sizeof name;
     const RegStatus st =
         api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);

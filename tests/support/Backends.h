@@ -29,7 +29,7 @@ inline void PrintTo(const Backend& b, std::ostream* os) {
 
 // The stand-in on Windows-1252 and, on Windows builds, the real registry.
 std::vector<Backend> AllBackends();
-// The same, with the stand-in also on code pages 932 and 65001.
+// The same, with the stand-in also on code pages 932, 65001 and 1250 to 1258.
 std::vector<Backend> AllCodePages();
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 
