@@ -8,6 +8,8 @@
 #include <climits>
 #include <stdexcept>
 
+#include "common/NumberText.h"
+
 namespace {
 
 // Handles cross the interface as a 32-bit program sees them. Sign extension keeps
@@ -132,6 +134,63 @@ RegStatus Win32Registry::RegCloseKey(RegHandle hKey) { return Status(::RegCloseK
 
 uint32_t Win32Registry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) {
   return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
+}
+
+uint32_t Win32Registry::ExpansionLimit() {
+  // XP and Server 2003 are Windows 5.x; later versions take any capacity.
+  static const bool limited = LOBYTE(LOWORD(::GetVersion())) == 5;
+  return limited ? 32767 : 0;
+}
+
+namespace {
+
+using VarI4FromStrFn = HRESULT(WINAPI*)(const wchar_t*, LCID, ULONG, LONG*);
+
+// oleaut32's own conversion, from the system folder, looked up once: neither exe
+// imports oleaut32, and only writing text as a number needs it.
+VarI4FromStrFn SystemConversion() {
+  static const VarI4FromStrFn fn = [] {
+    wchar_t path[MAX_PATH + 16];
+    const UINT len = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH) return VarI4FromStrFn{};
+    lstrcpyW(path + len, L"\\oleaut32.dll");
+    const HMODULE module = ::LoadLibraryW(path);  // kept for the process's life
+    if (module == nullptr) return VarI4FromStrFn{};
+    return reinterpret_cast<VarI4FromStrFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "VarI4FromStr")));
+  }();
+  return fn;
+}
+
+// The user's locale's separators and currency symbol, for the written-out reading.
+NumberLocale UserNumbers() {
+  NumberLocale locale;
+  wchar_t text[16];
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, 16) > 1)
+    locale.decimal = text[0];
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, text, 16) > 1) {
+    locale.thousands = text[0];
+  }
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SCURRENCY, text, 16) > 1) {
+    locale.currency.assign(reinterpret_cast<const char16_t*>(text));
+  }
+  return locale;
+}
+
+}  // namespace
+
+std::optional<int32_t> Win32Registry::NumberFromText(std::u16string_view text) {
+  const VarI4FromStrFn convert = SystemConversion();
+  if (convert == nullptr) return LocaleTextToInt32(text, UserNumbers());
+  // The conversion reads up to a NUL: a text holding one is no number.
+  if (text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  const std::u16string terminated(text);
+  LONG out = 0;
+  if (FAILED(convert(reinterpret_cast<const wchar_t*>(terminated.c_str()), LOCALE_USER_DEFAULT, 0,
+                     &out))) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(out);
 }
 
 std::string Win32Registry::ToAnsi(std::u16string_view text) {

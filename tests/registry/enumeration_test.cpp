@@ -109,6 +109,10 @@ class Inspecting final : public RegistryApi {
   uint32_t ExpandEnvironmentStringsA(const char* src, char* dst, uint32_t n) override {
     return inner_.ExpandEnvironmentStringsA(src, dst, n);
   }
+  uint32_t ExpansionLimit() override { return inner_.ExpansionLimit(); }
+  std::optional<int32_t> NumberFromText(std::u16string_view text) override {
+    return inner_.NumberFromText(text);
+  }
   std::string ToAnsi(std::u16string_view text) override { return inner_.ToAnsi(text); }
   std::u16string FromAnsi(std::string_view bytes) override { return inner_.FromAnsi(bytes); }
 
