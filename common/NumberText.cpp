@@ -65,7 +65,7 @@ std::optional<int32_t> LocaleTextToInt32(std::u16string_view text, const NumberL
         takeSign(s, false);
       }
     }
-    if (parens && sign != 0) return std::nullopt;
+    // "(-5)" is as negative as "(5)".
     const bool negative = parens || sign < 0;
 
     String plain = negative ? u"-" : u"";
@@ -82,8 +82,8 @@ std::optional<int32_t> LocaleTextToInt32(std::u16string_view text, const NumberL
       if (IsDigit(c)) {
         plain.push_back(c);
         anyDigit = true;
-      } else if (!point && anyDigit && c == locale.thousands) {
-        // Separators among the whole digits, wherever they stand.
+      } else if (anyDigit && c == locale.thousands) {
+        // Separators once a digit has come, wherever they stand, in the fraction too.
       } else if (!point && c == locale.decimal) {
         plain.push_back(u'.');
         point = true;

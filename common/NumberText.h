@@ -23,7 +23,7 @@ NumberLocale GermanNumbers();
 
 // Blanks around the number; one sign before it or after it, or parentheses around
 // it, for a negative number; the currency symbol before or after the digits;
-// thousands separators among the whole digits; the locale's decimal separator; an
+// thousands separators anywhere after the first digit; the locale's decimal separator; an
 // exponent; &H and &O for hexadecimal and octal. The value rounds to the nearest
 // whole number, an exact half to the even one. nullopt when the text holds no number
 // or one outside the 32-bit signed range.
