@@ -8,8 +8,6 @@
 #include <climits>
 #include <stdexcept>
 
-#include "common/NumberText.h"
-
 namespace {
 
 // Handles cross the interface as a 32-bit program sees them. Sign extension keeps
@@ -146,15 +144,12 @@ namespace {
 
 using VarI4FromStrFn = HRESULT(WINAPI*)(const wchar_t*, LCID, ULONG, LONG*);
 
-// oleaut32's own conversion, from the system folder, looked up once: neither exe
-// imports oleaut32, and only writing text as a number needs it.
+// oleaut32's own conversion, looked up once: neither exe imports oleaut32, and only
+// writing text as a number needs it. It is one of the KnownDLLs from Windows XP on,
+// so its bare name loads the system's copy.
 VarI4FromStrFn SystemConversion() {
   static const VarI4FromStrFn fn = [] {
-    wchar_t path[MAX_PATH + 16];
-    const UINT len = ::GetSystemDirectoryW(path, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH) return VarI4FromStrFn{};
-    lstrcpyW(path + len, L"\\oleaut32.dll");
-    const HMODULE module = ::LoadLibraryW(path);  // kept for the process's life
+    const HMODULE module = ::LoadLibraryW(L"oleaut32.dll");  // kept for the process's life
     if (module == nullptr) return VarI4FromStrFn{};
     return reinterpret_cast<VarI4FromStrFn>(
         reinterpret_cast<void*>(::GetProcAddress(module, "VarI4FromStr")));
@@ -162,26 +157,12 @@ VarI4FromStrFn SystemConversion() {
   return fn;
 }
 
-// The user's locale's separators and currency symbol, for the written-out reading.
-NumberLocale UserNumbers() {
-  NumberLocale locale;
-  wchar_t text[16];
-  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, 16) > 1)
-    locale.decimal = text[0];
-  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, text, 16) > 1) {
-    locale.thousands = text[0];
-  }
-  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SCURRENCY, text, 16) > 1) {
-    locale.currency.assign(reinterpret_cast<const char16_t*>(text));
-  }
-  return locale;
-}
-
 }  // namespace
 
 std::optional<int32_t> Win32Registry::NumberFromText(std::u16string_view text) {
+  // Without the system's conversion no text reads as a number: nothing is written.
   const VarI4FromStrFn convert = SystemConversion();
-  if (convert == nullptr) return LocaleTextToInt32(text, UserNumbers());
+  if (convert == nullptr) return std::nullopt;
   // The conversion reads up to a NUL: a text holding one is no number.
   if (text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
   const std::u16string terminated(text);
