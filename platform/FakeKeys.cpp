@@ -310,9 +310,7 @@ RegStatus FakeRegistry::Impl::Connect(const char* machine, RegHandle hKey, RegHa
   if (!IsRoot(hKey)) return reg::kInvalidHandle;
   const std::string bare = StripMachinePrefix(machine != nullptr ? machine : "");
   const Computer* c = nullptr;
-  if (bare.empty()) {
-    c = &local;
-  } else if (SameName(bare, localName)) {
+  if (bare.empty() || SameName(bare, localName)) {
     c = &local;
   } else if (const auto it = remote.find(Fold(bare)); it != remote.end()) {
     c = &it->second;
