@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -211,9 +212,14 @@ TEST_P(Writing, TextHoldingANumberIsReadInTheUsersLocale) {
     if (fake() != nullptr) fake()->SetUserLocale(name);
     for (const Case& c : cases) {
       const N expected = german ? c.de : c.us;
-      EXPECT_EQ(api().NumberFromText(c.text), expected)
-          << name << " \""
-          << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text)) << "\"";
+      // The text in ASCII, other units as \u escapes: the report is XML.
+      std::string shown;
+      for (const char16_t* u = c.text; *u != 0; ++u) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(*u));
+        shown += (*u >= 0x20 && *u < 0x7F) ? std::string(1, static_cast<char>(*u)) : hex;
+      }
+      EXPECT_EQ(api().NumberFromText(c.text), expected) << name << " \"" << shown << "\"";
     }
   }
   if (locales.size() == 1 && locales[0].second) return;
