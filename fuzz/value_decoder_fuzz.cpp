@@ -31,6 +31,7 @@ class ScriptedRegistry final : public RegistryApi {
   uint32_t lastType = 0;
   int opened = 0;
   int closed = 0;
+  uint32_t limit = 0;  // the expansion limit last answered
 
   RegStatus RegOpenKeyExA(RegHandle, const char* lpSubKey, uint32_t, uint32_t,
                           RegHandle* phkResult) override {
@@ -97,6 +98,7 @@ class ScriptedRegistry final : public RegistryApi {
 
   uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) override {
     fuzz::Check(lpSrc != nullptr, "expansion without a source");
+    fuzz::Check(limit == 0 || nSize <= limit, "a capacity above the system's limit");
     const std::string expanded = in_.ConsumeRandomLengthString(8192);
     uint32_t answer = static_cast<uint32_t>(expanded.size() + 1);
     if (in_.ConsumeIntegralInRange<int>(0, 3) == 0) {
@@ -111,8 +113,15 @@ class ScriptedRegistry final : public RegistryApi {
     return answer;
   }
 
+  // XP's limit now and then: the reader must never pass a capacity above it.
+  uint32_t ExpansionLimit() override {
+    limit = in_.ConsumeBool() ? 32767 : 0;
+    return limit;
+  }
+
   std::string ToAnsi(std::u16string_view text) override { return codePage_.ToAnsi(text); }
   std::u16string FromAnsi(std::string_view bytes) override { return codePage_.FromAnsi(bytes); }
+  std::optional<int32_t> NumberFromText(std::u16string_view) override { return std::nullopt; }
 
   // Not reached by the reader; answer as a registry without the key would.
   RegStatus RegSetValueExA(RegHandle, const char*, uint32_t, uint32_t, const uint8_t*,

@@ -10,6 +10,7 @@
 // sign as Windows widens them. Statuses are the Win32 error numbers.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -96,6 +97,14 @@ class RegistryApi {
                                         RegHandle* phkResult) = 0;
   virtual RegStatus RegCloseKey(RegHandle hKey) = 0;
   virtual uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) = 0;
+  // The most characters ExpandEnvironmentStringsA may be given as its capacity: 32,767
+  // on Windows XP and Server 2003, which keep the count in 16 bits of bytes and
+  // misread a larger one; 0 where no such limit stands.
+  virtual uint32_t ExpansionLimit() = 0;
+
+  // Text holding a number, read as the language reads it in the user's locale
+  // (VarI4FromStr): nullopt when the text holds none, or one outside the 32-bit range.
+  virtual std::optional<int32_t> NumberFromText(std::u16string_view text) = 0;
 
   // UTF-16 to the system ANSI code page over the whole length (NULs included),
   // converted as ansi::ConversionFor chooses: on the table code pages characters

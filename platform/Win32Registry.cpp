@@ -134,6 +134,46 @@ uint32_t Win32Registry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst
   return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
 }
 
+uint32_t Win32Registry::ExpansionLimit() {
+  // XP and Server 2003 are Windows 5.x; later versions take any capacity.
+  static const bool limited = LOBYTE(LOWORD(::GetVersion())) == 5;
+  return limited ? 32767 : 0;
+}
+
+namespace {
+
+using VarI4FromStrFn = HRESULT(WINAPI*)(const wchar_t*, LCID, ULONG, LONG*);
+
+// oleaut32's own conversion, looked up once: neither exe imports oleaut32, and only
+// writing text as a number needs it. It is one of the KnownDLLs from Windows XP on,
+// so its bare name loads the system's copy.
+VarI4FromStrFn SystemConversion() {
+  static const VarI4FromStrFn fn = [] {
+    const HMODULE module = ::LoadLibraryW(L"oleaut32.dll");  // kept for the process's life
+    if (module == nullptr) return VarI4FromStrFn{};
+    return reinterpret_cast<VarI4FromStrFn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "VarI4FromStr")));
+  }();
+  return fn;
+}
+
+}  // namespace
+
+std::optional<int32_t> Win32Registry::NumberFromText(std::u16string_view text) {
+  // Without the system's conversion no text reads as a number: nothing is written.
+  const VarI4FromStrFn convert = SystemConversion();
+  if (convert == nullptr) return std::nullopt;
+  // The conversion reads up to a NUL: a text holding one is no number.
+  if (text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  const std::u16string terminated(text);
+  LONG out = 0;
+  if (FAILED(convert(reinterpret_cast<const wchar_t*>(terminated.c_str()), LOCALE_USER_DEFAULT, 0,
+                     &out))) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(out);
+}
+
 std::string Win32Registry::ToAnsi(std::u16string_view text) {
   if (text.empty()) return {};
   // Explicit lengths throughout: embedded NULs are converted like any character.

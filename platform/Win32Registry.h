@@ -32,6 +32,8 @@ class Win32Registry final : public RegistryApi {
                                 RegHandle* phkResult) override;
   RegStatus RegCloseKey(RegHandle hKey) override;
   uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) override;
+  uint32_t ExpansionLimit() override;
+  std::optional<int32_t> NumberFromText(std::u16string_view text) override;
   std::string ToAnsi(std::u16string_view text) override;
   std::u16string FromAnsi(std::string_view bytes) override;
 };

@@ -21,6 +21,14 @@ namespace {
 
 constexpr uint32_t kNameBufferChars = 260;
 constexpr uint32_t kInitialDataBytes = 4096;
+// Room for the longest name a key or value can have, in the code page with the
+// longest characters: 255 and 16,383 UTF-16 units, at most 3 bytes each in UTF-8
+// (a surrogate pair takes 4 bytes for two units), and the NUL. A name that long
+// does not fit the 260-byte buffer on a multi-byte code page, 131 Japanese
+// characters already take 262 bytes, and without the retry it would end the listing
+// and lose every name after it.
+constexpr uint32_t kLongestKeyName = 255 * 3 + 1;
+constexpr uint32_t kLongestValueName = 16383 * 3 + 1;
 
 using NameBuffer = std::array<char, kNameBufferChars>;
 
@@ -67,11 +75,13 @@ void ResetName(NameBuffer& name, uint32_t& length) {
 // The text before the buffer's first NUL; nullopt when there is none, i.e. the
 // platform wrote no name into the buffer (it arrives NUL-terminated, and a key
 // name of at most 255 characters always leaves room for the NUL).
-std::optional<std::string_view> TerminatedName(const NameBuffer& name) {
-  const auto nul = std::find(name.begin(), name.end(), '\0');
-  if (nul == name.end()) return std::nullopt;
-  return std::string_view(name.data(), static_cast<size_t>(nul - name.begin()));
+std::optional<std::string_view> TerminatedName(std::string_view name) {
+  const size_t nul = name.find('\0');
+  if (nul == std::string_view::npos) return std::nullopt;
+  return name.substr(0, nul);
 }
+
+std::string_view View(const NameBuffer& name) { return {name.data(), name.size()}; }
 
 // The names a listing finds, in the platform's ANSI form, one after another. They
 // are converted and added to the collection when the enumeration is over: done
@@ -122,6 +132,7 @@ Collection RegistryRoutines::EnumRegistryKeys(RegHandle hkey, const String& KeyN
     if (!KeyName.empty() && !key.Open(KeyName)) return result;
 
     NameBuffer name{};
+    std::string longName;
     uint32_t nameLength = 0;
     std::array<char, 1> className{};
     uint32_t classLength = 0;
@@ -133,7 +144,7 @@ Collection RegistryRoutines::EnumRegistryKeys(RegHandle hkey, const String& KeyN
       RegStatus status = api_->RegEnumKeyExA(key.handle(), index, name.data(), &nameLength, nullptr,
                                              className.data(), &classLength, &lastWrite);
       if (status == reg::kNoMoreItems) break;
-      std::optional<std::string_view> text = TerminatedName(name);
+      std::optional<std::string_view> text = TerminatedName(View(name));
       if (status == reg::kMoreData && !text) {
         // A subkey with a class does not fit the one-character class buffer, and
         // then Wine (and, as far as anyone has shown, Windows) copies nothing, not
@@ -143,7 +154,15 @@ Collection RegistryRoutines::EnumRegistryKeys(RegHandle hkey, const String& KeyN
         ResetName(name, nameLength);
         status = api_->RegEnumKeyExA(key.handle(), index, name.data(), &nameLength, nullptr,
                                      nullptr, nullptr, &lastWrite);
-        text = TerminatedName(name);
+        text = TerminatedName(View(name));
+        if (status == reg::kMoreData) {
+          // Then it is the name that does not fit: once more with room for any.
+          longName.assign(kLongestKeyName, ' ');
+          nameLength = kLongestKeyName;
+          status = api_->RegEnumKeyExA(key.handle(), index, longName.data(), &nameLength, nullptr,
+                                       nullptr, nullptr, &lastWrite);
+          text = TerminatedName(longName);
+        }
         if (status != reg::kSuccess) break;
       } else if (status != reg::kSuccess && status != reg::kMoreData) {
         // Ending here (rather than skipping the index) means an invalid handle,
@@ -169,6 +188,7 @@ Collection RegistryRoutines::EnumRegistryValues(RegHandle hkey, const String& Ke
     if (!KeyName.empty() && !key.Open(KeyName)) return result;
 
     NameBuffer name{};
+    std::string longName;
     uint32_t nameLength = 0;
     uint32_t type = 0;
     // Every value starts with 4096 zero bytes; the storage itself is reused, so a long
@@ -182,16 +202,25 @@ Collection RegistryRoutines::EnumRegistryValues(RegHandle hkey, const String& Ke
                                              &type, data.data(), &dataLength);
       if (status == reg::kMoreData) {
         // One retry with room for the data. The name buffer goes in as the first
-        // call left it, so a name that did not fit fails again and ends the listing.
+        // call left it.
         data.assign(dataLength, 0);
         status = api_->RegEnumValueA(key.handle(), index, name.data(), &nameLength, nullptr, &type,
                                      data.data(), &dataLength);
       }
+      std::string_view found(name.data(), name.size());
+      if (status == reg::kMoreData) {
+        // The data has its room now, so it is the name that does not fit: once more
+        // with room for the longest name a value can have.
+        longName.assign(kLongestValueName, ' ');
+        nameLength = kLongestValueName;
+        status = api_->RegEnumValueA(key.handle(), index, longName.data(), &nameLength, nullptr,
+                                     &type, data.data(), &dataLength);
+        found = longName;
+      }
       if (status != reg::kSuccess) break;
       // The name is taken by the length the call reports, not cut at a NUL.
-      const size_t length = std::min<size_t>(nameLength, name.size());
       // The data is fetched because the call hands it over, but nothing keeps it.
-      names.Add(std::string_view(name.data(), length));
+      names.Add(found.substr(0, std::min<size_t>(nameLength, found.size())));
     }
   } catch (...) {
     // Out of memory (a huge reported data size): the caller gets what was listed so

@@ -113,7 +113,7 @@ int32_t RegistryRoutines::DeleteKey(const String& KeyName) {
   }
 }
 
-int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
+int32_t RegistryRoutines::DeleteValue(String& ValueName) {
   try {
     const std::string path = api_->ToAnsi(ObjectPath());
     const std::string name = api_->ToAnsi(ValueName);
@@ -123,10 +123,26 @@ int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
     key.Adopt(opened == reg::kSuccess);
     if (!key) return opened;
     // The key is closed whatever the deletion answered.
-    return api_->RegDeleteValueA(key.get(), name.c_str());
+    const RegStatus deleted = api_->RegDeleteValueA(key.get(), name.c_str());
+    // The name the registry was given, back in the caller's variable. A name that
+    // does not convert back leaves the variable as it was.
+    try {
+      ValueName = api_->FromAnsi(name);
+    } catch (const ansi::ConversionError&) {
+    }
+    return deleted;
   } catch (const ansi::ConversionError& e) {
     // Both texts are converted before anything is opened, so nothing was touched.
     return e.status();
+  } catch (...) {
+    return kNotEnoughMemory;
+  }
+}
+
+int32_t RegistryRoutines::DeleteValue(const String& ValueName) {
+  try {
+    String name(ValueName);
+    return DeleteValue(name);
   } catch (...) {
     return kNotEnoughMemory;
   }

@@ -42,6 +42,10 @@ class RegistryRoutines {
   // Deletes KeyRoot\KeyName (one key, no subkeys); the status of the deletion.
   int32_t DeleteKey(const String& KeyName);
   // Deletes one value of KeyRoot\Subkey; the open's status when it failed, else the deletion's.
+  // Once the deletion is asked for, ValueName holds the name as the code page carried
+  // it (a character the code page lacks comes back as its substitute); a temporary or
+  // constant name has nothing to write back to.
+  int32_t DeleteValue(String& ValueName);
   int32_t DeleteValue(const String& ValueName);
 
   // The names of the immediate subkeys / the values of hkey\KeyName (the object's

@@ -25,8 +25,12 @@ std::string Expand(RegistryApi& api, const std::string& source) {
   // without a NUL. Only a NUL inside the buffer with room to spare (the ANSI
   // function wants one byte beyond it) shows the expansion is whole; anything else
   // is retried in a larger buffer. The bound keeps a misbehaving implementation
-  // from looping.
-  uint32_t capacity = static_cast<uint32_t>(std::max<size_t>(source.size() * 2 + 2, 256));
+  // from looping. Windows XP takes no capacity above its 32K limit (it would misread
+  // it), so there the bound is that limit; a longer expansion cannot be had there.
+  const uint32_t limit = api.ExpansionLimit();
+  const uint32_t most = limit != 0 ? std::min(limit, kMaxExpansionBytes) : kMaxExpansionBytes;
+  uint32_t capacity =
+      static_cast<uint32_t>(std::min<size_t>(std::max<size_t>(source.size() * 2 + 2, 256), most));
   for (int attempt = 0; attempt < 8; ++attempt) {
     std::string out(capacity, '\0');
     const uint32_t needed = api.ExpandEnvironmentStringsA(source.c_str(), out.data(), capacity);
@@ -36,10 +40,10 @@ std::string Expand(RegistryApi& api, const std::string& source) {
       out.resize(nul);
       return out;
     }
-    if (needed > capacity) {
-      capacity = needed;  // the size it asked for
-    } else if (capacity < kMaxExpansionBytes) {
-      capacity = std::min(capacity * 2, kMaxExpansionBytes);  // answered in characters
+    if (needed > capacity && capacity < most) {
+      capacity = std::min(needed, most);  // the size it asked for
+    } else if (needed <= capacity && capacity < most) {
+      capacity = std::min(capacity * 2, most);  // answered in characters
     } else {
       return {};
     }

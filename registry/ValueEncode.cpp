@@ -62,9 +62,12 @@ Encoded EncodeBinary(const Variant& value) {
   return Written(bytes->Bytes());
 }
 
-Encoded EncodeDword(const Variant& value) {
+Encoded EncodeDword(RegistryApi& api, const Variant& value) {
   if (value.IsMissing()) return Refused();
-  const std::optional<int32_t> number = value.ToInt32();
+  // Text is read as the language reads it, in the user's locale ("1,000" is 1000
+  // in en-US); everything else converts by the variant's own rules.
+  const std::optional<int32_t> number =
+      value.kind() == Variant::Kind::Text ? api.NumberFromText(value.AsString()) : value.ToInt32();
   if (!number) return Refused();
   const auto bits = static_cast<uint32_t>(*number);
   return Written({static_cast<uint8_t>(bits & 0xFFu), static_cast<uint8_t>((bits >> 8) & 0xFFu),
@@ -84,7 +87,7 @@ Encoded EncodeValue(RegistryApi& api, const Variant& value, int32_t DType) {
       case kTypeBinary:
         return EncodeBinary(value);
       case kTypeDword:
-        return EncodeDword(value);
+        return EncodeDword(api, value);
       default:
         return Skipped();
     }

@@ -249,8 +249,9 @@ TEST_F(StandIn, OtherComputersHaveTheirOwnRegistry) {
   }
   ScopedKey remote(fake);
   EXPECT_EQ(fake.RegConnectRegistryA("\\\\HOME", reg::kLocalMachine, remote.out()), 0);
-  // Another computer serves HKLM, HKU and performance data only.
+  // A named computer, this one too, serves HKLM, HKU and performance data only.
   EXPECT_EQ(fake.RegConnectRegistryA("Far", reg::kCurrentUser, remote.out()), reg::kInvalidHandle);
+  EXPECT_EQ(fake.RegConnectRegistryA("home", reg::kClassesRoot, remote.out()), reg::kInvalidHandle);
   EXPECT_EQ(fake.RegConnectRegistryA("Elsewhere", reg::kLocalMachine, remote.out()),
             reg::kBadNetPath);
   EXPECT_EQ(fake.RegConnectRegistryA("Far", 0x1234, remote.out()), reg::kInvalidHandle);

@@ -109,6 +109,10 @@ class Inspecting final : public RegistryApi {
   uint32_t ExpandEnvironmentStringsA(const char* src, char* dst, uint32_t n) override {
     return inner_.ExpandEnvironmentStringsA(src, dst, n);
   }
+  uint32_t ExpansionLimit() override { return inner_.ExpansionLimit(); }
+  std::optional<int32_t> NumberFromText(std::u16string_view text) override {
+    return inner_.NumberFromText(text);
+  }
   std::string ToAnsi(std::u16string_view text) override { return inner_.ToAnsi(text); }
   std::u16string FromAnsi(std::string_view bytes) override { return inner_.FromAnsi(bytes); }
 
@@ -355,7 +359,7 @@ TEST_P(Enumeration, DataBeyondTheFirstBufferIsFetchedOnceMoreAndTheListingGoesOn
   ExpectNoHandleLeft();
 }
 
-TEST_P(Enumeration, AValueNameTooLongForTheBufferEndsTheListingThere) {
+TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhole) {
   const std::string fits = "B" + std::string(258, 'b');     // 259 characters and the NUL
   const std::string tooLong = "C" + std::string(259, 'c');  // 260
   PutValue("", "A", reg::kRegSz, Bytes("a"));
@@ -364,15 +368,17 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferEndsTheListingThere) {
   PutValue("", "D", reg::kRegSz, Bytes("d"));
   if (fake() != nullptr) fake()->ClearCalls();
   EXPECT_EQ(Names(Routines().EnumRegistryValues(reg::kCurrentUser, Path())),
-            (std::vector<String>{u"A", Wide(fits)}));
+            (std::vector<String>{u"A", Wide(fits), Wide(tooLong), u"D"}));
   if (fake() == nullptr) return;
 
-  // The long name's index: the first call and its one retry, both 234; no third.
+  // The long name's index: the first call and the data retry answer 234, the third
+  // call has room for any value name.
   const auto calls = fake()->CallsTo("RegEnumValueA");
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[2].index, 2u);
-  EXPECT_EQ(calls[3].index, 2u);
+  ASSERT_EQ(calls.size(), 7u);
+  for (size_t i = 2; i < 5; ++i) EXPECT_EQ(calls[i].index, 2u);
   EXPECT_EQ(calls[3].status, reg::kMoreData);
+  EXPECT_EQ(calls[4].size, 16383u * 3 + 1);
+  EXPECT_EQ(calls[4].status, reg::kSuccess);
   EXPECT_EQ(fake()->CallsTo("RegCloseKey").size(), 1u);
   ExpectNoHandleLeft();
 }

@@ -263,6 +263,33 @@ TEST_P(ReadingCalls, AFailedExpansionGivesEmptyText) {
   EXPECT_EQ(Get(u"x", Variant(1)), Variant(u""));
 }
 
+// Windows XP and 2003 misread an expansion capacity above 32K characters: there the
+// reader never offers one, whichever way the system counts, and an expansion longer
+// than the limit gives empty text. Later Windows take the long one whole.
+TEST_P(ReadingCalls, OnWindowsXpNoExpansionCapacityPassesItsLimit) {
+  if (!fake()) GTEST_SKIP() << "the XP model is the stand-in's";
+  fake()->SetEnvironment("BnBig", std::string(20000, 'b'));
+  fake()->SetEnvironment("BnHuge", std::string(40000, 'h'));
+  Put("big", reg::kRegExpandSz, Str0("<%BnBig%>"));
+  Put("huge", reg::kRegExpandSz, Str0("<%BnHuge%>"));
+  const Variant huge(u"<" + String(40000, u'h') + u">");
+  EXPECT_EQ(Get(u"huge"), huge);
+  fake()->PlayWindowsXp();
+  for (const auto count :
+       {FakeRegistry::ExpansionCount::Bytes, FakeRegistry::ExpansionCount::Characters}) {
+    fake()->SetExpansionCount(count);
+    const auto expectWithinTheLimit = [this] {
+      for (const auto& call : fake()->CallsTo("ExpandEnvironmentStringsA")) {
+        EXPECT_LE(call.size, 32767u);
+      }
+    };
+    EXPECT_EQ(Get(u"big"), Variant(u"<" + String(20000, u'b') + u">"));
+    expectWithinTheLimit();
+    EXPECT_EQ(Get(u"huge", Variant(1)), Variant(u""));
+    expectWithinTheLimit();
+  }
+}
+
 TEST_P(ReadingCalls, NamesOutsideTheCodePageBecomeItsSubstitute) {
   if (!fake()) GTEST_SKIP() << "the call log exists on the stand-in only";
   Get(u"\u4E2D");

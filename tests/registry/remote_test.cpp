@@ -1,5 +1,8 @@
 // ReadRemoteRegistryValue and WriteRemoteRegistryValue. The stand-in offers other
 // computers; the real registry under Wine connects only to its own computer name.
+// Through a computer name Windows offers HKEY_LOCAL_MACHINE, HKEY_USERS and
+// HKEY_PERFORMANCE_DATA only, so these tests use the first two (Wine would connect
+// to HKEY_CURRENT_USER as well, which would test Wine and not Windows).
 
 #include <gtest/gtest.h>
 
@@ -19,6 +22,7 @@ namespace {
 class Remote : public BackendTest {
  protected:
   void SetUp() override {
+    UseRoot(reg::kLocalMachine);
     BackendTest::SetUp();
     obj.emplace(api());
     if (fake()) {
@@ -48,7 +52,7 @@ class Remote : public BackendTest {
   }
   Variant Read(const String& computer, const String& name,
                const std::optional<String>& keyPath = std::nullopt) {
-    return obj->ReadRemoteRegistryValue(computer, reg::kCurrentUser, name, keyPath);
+    return obj->ReadRemoteRegistryValue(computer, reg::kLocalMachine, name, keyPath);
   }
 
   std::optional<RegistryRoutines> obj;
@@ -67,7 +71,7 @@ TEST_P(Remote, ReadsThroughTheObjectPathOrTheGivenOne) {
 }
 
 TEST_P(Remote, AnEmptyKeyPathReadsTheRootItself) {
-  // HKCU's own values are not ours to set; a value that is not there reads Empty,
+  // HKLM's own values are not ours to set; a value that is not there reads Empty,
   // which shows the root opened (a failed open would also be Empty, so check the
   // call on the stand-in).
   EXPECT_EQ(Read(self, u"BurnisherNoSuchValue", String()), Variant());
@@ -85,9 +89,9 @@ TEST_P(Remote, AnUnknownComputerIsAnErrorOtherFailuresAreEmpty) {
   EXPECT_EQ(Read(self, u"missing"), Variant()) << "a missing value is never an error";
   EXPECT_EQ(Read(self, u"dw", path + u"\\NoSuchKey"), Variant());
   const int32_t dword = 4;
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(u"NoSuchComputerBn", reg::kCurrentUser, u"w",
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(u"NoSuchComputerBn", reg::kLocalMachine, u"w",
                                              Variant(1), dword));
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"w", Variant(1), dword,
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"w", Variant(1), dword,
                                              path + u"\\NoSuchKey"));
   EXPECT_FALSE(HasKey("NoSuchKey")) << "the writer never creates a key";
 }
@@ -96,12 +100,13 @@ TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
   const int32_t sz = 1;
   const int32_t dword = 4;
   const int32_t unknown = 5;
-  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"text", Variant(u"abc"), sz));
-  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"num", Variant(-1), dword,
+  ASSERT_TRUE(
+      obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"text", Variant(u"abc"), sz));
+  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"num", Variant(-1), dword,
                                             path + u"\\R"));
-  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"skip", Variant(1), unknown))
+  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"skip", Variant(1), unknown))
       << "an unknown type writes nothing and succeeds";
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kCurrentUser, u"bad", Variant::Null(), sz))
+  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"bad", Variant::Null(), sz))
       << "unconvertible data is not written";
 
   uint32_t type = 0;
@@ -113,11 +118,27 @@ TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
   EXPECT_FALSE(GetValue("R", "bad", type, data));
 
   RegistryRoutines local(api());
-  local.hkey(reg::kCurrentUser);
+  local.hkey(reg::kLocalMachine);
   local.KeyRoot(path);
   local.Subkey(u"R");
   EXPECT_EQ(local.GetRegistryValue(u"text"), Variant(u"abc"));
   EXPECT_EQ(local.GetRegistryValue(u"num"), Variant(-1));
+}
+
+TEST_P(Remote, TheUsersRootIsReachedToo) {
+  const std::string key = ".DEFAULT\\" + scratch();
+  RegHandle h = 0;
+  ASSERT_EQ(api().RegCreateKeyExA(reg::kUsers, key.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
+                                  nullptr, &h, nullptr),
+            reg::kSuccess);
+  const String keyPath(key.begin(), key.end());
+  const int32_t dword = 4;
+  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kUsers, u"u", Variant(7), dword, keyPath));
+  EXPECT_EQ(obj->ReadRemoteRegistryValue(self, reg::kUsers, u"u", keyPath), Variant(7));
+  api().RegDeleteValueA(h, "u");
+  api().RegCloseKey(h);
+  EXPECT_EQ(api().RegDeleteKeyA(reg::kUsers, key.c_str()), reg::kSuccess);
+  api().RegDeleteKeyA(reg::kUsers, ".DEFAULT\\Software\\BurnisherTests");  // when empty
 }
 
 INSTANTIATE_BACKENDS(Remote);
@@ -145,6 +166,42 @@ TEST_F(RemoteStandIn, ReadsTheNamedComputersRegistry) {
   EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
   EXPECT_EQ(obj.ReadRemoteRegistryValue(u"\\\\far", reg::kLocalMachine, u"v"), Variant(u"far"));
   EXPECT_EQ(obj.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"), Variant(u"home"));
+}
+
+// Named, a computer (this one too) offers only HKLM, HKU and HKEY_PERFORMANCE_DATA;
+// the local registry's other roots are reached without a name.
+TEST_F(RemoteStandIn, OtherRootsOfANamedComputerAreRefused) {
+  const int32_t sz = 1;
+  fake.PutValue(reg::kCurrentUser, "Software\\A\\B", "v", reg::kRegSz, {'c', 0});
+  for (const char16_t* computer : {u"FAR", u"STANDIN", u"\\\\standin"}) {
+    for (const RegHandle root : {reg::kCurrentUser, reg::kClassesRoot, reg::kCurrentConfig}) {
+      EXPECT_EQ(obj.ReadRemoteRegistryValue(computer, root, u"v"), Variant(u"Error!"));
+      EXPECT_FALSE(obj.WriteRemoteRegistryValue(computer, root, u"w", Variant(u"x"), sz));
+    }
+  }
+  EXPECT_EQ(fake.CallsTo("RegConnectRegistryA")[0].status, reg::kInvalidHandle);
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"", reg::kCurrentUser, u"v"), Variant(u"c"));
+}
+
+// What a network gives besides a computer that answers: a name that resolves to
+// nothing, a computer whose Remote Registry service is stopped, one that refuses the
+// logon, and a slow link that times out.
+TEST_F(RemoteStandIn, ConnectionsThatFailGiveErrorAndFalseAndHoldNothing) {
+  const int32_t dword = 4;
+  for (const RegStatus status : {reg::kBadNetPath, 1722 /*RPC_S_SERVER_UNAVAILABLE*/,
+                                 reg::kAccessDenied, 121 /*ERROR_SEM_TIMEOUT*/}) {
+    fake.ClearFaults();
+    fake.InjectStatus("RegConnectRegistryA", status);
+    fake.ClearCalls();
+    EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"Error!"))
+        << status;
+    EXPECT_FALSE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(1), dword))
+        << status;
+    EXPECT_EQ(fake.Calls().size(), 2u) << "only the two connections were tried";
+  }
+  fake.ClearFaults();
+  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
+  EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "Software\\A\\B", "w", "FAR").has_value());
 }
 
 TEST_F(RemoteStandIn, ReadableButNotFullyOpenableGivesEmptyAndFalse) {

@@ -1,5 +1,6 @@
 #include "tests/standin/FakeCodePage.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -184,7 +185,10 @@ std::u16string DecodeUtf8(std::string_view bytes) {
 }  // namespace
 
 CodePage::CodePage(uint32_t id) : id_(id) {
-  if (id != 1252 && id != 932 && id != 65001) {
+  for (const SingleByteTable& t : kSingleByteTables) {
+    if (t.id == id) table_ = &t;
+  }
+  if (id != 1252 && id != 932 && id != 65001 && table_ == nullptr) {
     throw std::invalid_argument("FakeRegistry: code page " + std::to_string(id) +
                                 " is not modelled");
   }
@@ -203,6 +207,15 @@ int32_t CodePage::Encode(std::u16string_view text, uint32_t flags, const char* d
     if (id_ == 1252) {
       const int b = Encode1252(u);
       out.push_back(b >= 0 ? static_cast<char>(b) : substitute);
+      continue;
+    }
+    if (table_ != nullptr) {
+      const auto it =
+          u < 0x80 ? table_->high.end() : std::find(table_->high.begin(), table_->high.end(), u);
+      out.push_back(u < 0x80 ? static_cast<char>(u)
+                    : it != table_->high.end()
+                        ? static_cast<char>(0x80 + (it - table_->high.begin()))
+                        : substitute);
       continue;
     }
     if (u < 0x80) {
@@ -232,6 +245,10 @@ std::u16string CodePage::Decode(std::string_view bytes) const {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (id_ == 1252) {
       out.push_back(Decode1252(b));
+      continue;
+    }
+    if (table_ != nullptr) {
+      out.push_back(b < 0x80 ? static_cast<char16_t>(b) : table_->high[b - 0x80u]);
       continue;
     }
     const int lead = LeadIndex(b);

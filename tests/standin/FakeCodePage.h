@@ -1,7 +1,8 @@
 #pragma once
-// The stand-in's model of the system ANSI code page: Windows-1252, 932 (Shift-JIS
-// as Windows has it) or 65001 (UTF-8), converted the way WideCharToMultiByte and
-// MultiByteToWideChar convert there, refusals of flags included.
+// The stand-in's model of the system ANSI code page: the single-byte code pages
+// 1250 to 1258, 932 (Shift-JIS as Windows has it) or 65001 (UTF-8), converted the
+// way WideCharToMultiByte and MultiByteToWideChar convert there, refusals of flags
+// included.
 
 #include <array>
 #include <cstdint>
@@ -14,9 +15,16 @@ namespace fakecp {
 // (0x40-0x7E, 0x80-0xFC); 0 where a code has no character. Generated.
 extern const std::array<std::array<char16_t, 188>, 60> kCp932DoubleBytes;
 
+// Bytes 0x80-0xFF of the single-byte code pages other than 1252. Generated.
+struct SingleByteTable {
+  uint32_t id;
+  std::array<char16_t, 128> high;
+};
+extern const std::array<SingleByteTable, 8> kSingleByteTables;
+
 class CodePage {
  public:
-  // 1252, 932 or 65001; any other number is refused with std::invalid_argument.
+  // 1250-1258, 932 or 65001; any other number is refused with std::invalid_argument.
   explicit CodePage(uint32_t id);
 
   uint32_t id() const { return id_; }
@@ -37,6 +45,7 @@ class CodePage {
 
  private:
   uint32_t id_;
+  const SingleByteTable* table_ = nullptr;  // the single-byte code pages but 1252
 };
 
 }  // namespace fakecp

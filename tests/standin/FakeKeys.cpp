@@ -313,13 +313,16 @@ RegStatus FakeRegistry::Impl::Connect(const char* machine, RegHandle hKey, RegHa
   if (bare.empty() || SameName(bare, localName)) {
     c = &local;
   } else if (const auto it = remote.find(Fold(bare)); it != remote.end()) {
-    // Another computer serves only these roots.
-    if (hKey != reg::kLocalMachine && hKey != reg::kUsers && hKey != reg::kPerformanceData) {
-      return reg::kInvalidHandle;
-    }
     c = &it->second;
   } else {
     return reg::kBadNetPath;
+  }
+  // A computer reached by its name, this one too, serves only these roots (Windows
+  // goes through the remote registry service whenever a name is given; Wine does
+  // not check).
+  if (!bare.empty() && hKey != reg::kLocalMachine && hKey != reg::kUsers &&
+      hKey != reg::kPerformanceData) {
+    return reg::kInvalidHandle;
   }
   const auto& root = c->roots[RootIndex(hKey)];
   *out = call.result = NewHandle(root, reg::kKeyAllAccess & ~root->denied);

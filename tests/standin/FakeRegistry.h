@@ -5,7 +5,7 @@
 // calls made, handles left open, denied rights and injected failures.
 //
 // Text is held as the ANSI functions see it, in the bytes of the system code page
-// the stand-in is made with (Windows-1252, 932 or UTF-8), so byte counts are that
+// the stand-in is made with (1250 to 1258, 932 or UTF-8), so byte counts are that
 // code page's. Key and value names compare without regard to case, as Windows
 // compares them: decoded, then upper-cased.
 
@@ -49,7 +49,9 @@ class FakeRegistry final : public RegistryApi {
 
   // `localName` is the computer's own name: RegConnectRegistryA accepts it (and
   // "\\" + it, any case), the empty name and a null pointer for the local registry.
-  // `codePage` is the system ANSI code page: 1252, 932 or 65001.
+  // Through a name, this computer's or another's, only HKLM, HKU and
+  // HKEY_PERFORMANCE_DATA connect; other roots give ERROR_INVALID_HANDLE.
+  // `codePage` is the system ANSI code page: 1250 to 1258, 932 or 65001.
   explicit FakeRegistry(std::string localName = "STANDIN", uint32_t codePage = 1252);
   ~FakeRegistry() override;
   FakeRegistry(const FakeRegistry&) = delete;
@@ -78,6 +80,8 @@ class FakeRegistry final : public RegistryApi {
                                 RegHandle* phkResult) override;
   RegStatus RegCloseKey(RegHandle hKey) override;
   uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) override;
+  uint32_t ExpansionLimit() override;
+  std::optional<int32_t> NumberFromText(std::u16string_view text) override;
   std::string ToAnsi(std::u16string_view text) override;
   std::u16string FromAnsi(std::string_view bytes) override;
 
@@ -103,6 +107,12 @@ class FakeRegistry final : public RegistryApi {
   // result and its NUL and fills the buffer without a NUL when that is too few bytes).
   enum class ExpansionCount { Bytes, Characters };
   void SetExpansionCount(ExpansionCount count);
+  // Plays Windows XP (and Server 2003): ExpandEnvironmentStringsA fails, answering 0,
+  // when given a capacity above 32,767 characters or a longer source, where XP would
+  // misread the count; ExpansionLimit() says so.
+  void PlayWindowsXp(bool xp = true);
+  // The user's locale for NumberFromText: "en-US" (at first) or "de-DE".
+  void SetUserLocale(const std::string& name);
 
   // ---- Code page -------------------------------------------------------------------
   uint32_t CodePage() const;

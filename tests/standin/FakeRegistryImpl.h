@@ -95,6 +95,8 @@ struct FakeRegistry::Impl {
   std::string localName;
   fakecp::CodePage codePage;
   ExpansionCount expansionCount = ExpansionCount::Bytes;
+  bool windowsXp = false;
+  bool germanNumbers = false;  // the user's locale is de-DE, not en-US
   Computer local;
   std::map<std::u16string, Computer> remote;  // by folded name
   std::map<RegHandle, Handle> handles;

@@ -4,22 +4,32 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 #include "common/Collection.h"
+#include "tests/standin/FakeCaseTable.h"
+#include "tests/standin/FakeNumberText.h"
 #include "tests/standin/FakeRegistryImpl.h"
 
 using namespace fake;
+
+namespace {
+// XP's ExpandEnvironmentStrings keeps sizes in 16 bits of bytes.
+constexpr uint32_t kXpExpansionLimit = 32767;
+}  // namespace
 
 void fake::CopyOut(const std::string& s, char* dst) {
   std::memcpy(dst, s.data(), s.size());
   dst[s.size()] = '\0';
 }
 
-// Windows decodes a name and compares it upper-cased character by character, over
-// the whole of Unicode (not only the code page's letters).
+// Windows decodes a name and compares it upper-cased unit by unit with its own
+// table, over the whole of Unicode (not only the code page's letters).
 std::u16string FakeRegistry::Impl::Fold(std::string_view name) const {
-  return FoldCase(codePage.Decode(name));
+  std::u16string folded = codePage.Decode(name);
+  for (char16_t& unit : folded) unit = fakecase::Upper(unit);
+  return folded;
 }
 
 std::vector<std::string> FakeRegistry::Impl::SplitPath(std::string_view path) const {
@@ -73,6 +83,7 @@ uint32_t FakeRegistry::Impl::ExpandInto(const char* src, char* dst, uint32_t siz
     if (dst != nullptr && size > 0) dst[0] = '\0';
     return 1;
   }
+  if (windowsXp && (size > kXpExpansionLimit || std::strlen(src) > kXpExpansionLimit)) return 0;
   const std::string text = Expand(src);
   const auto len = static_cast<uint32_t>(text.size());
   if (expansionCount == ExpansionCount::Characters) {
@@ -112,6 +123,21 @@ void FakeRegistry::SetEnvironment(const std::string& name, const std::string& va
 }
 
 void FakeRegistry::SetExpansionCount(ExpansionCount count) { impl_->expansionCount = count; }
+
+void FakeRegistry::PlayWindowsXp(bool xp) { impl_->windowsXp = xp; }
+
+uint32_t FakeRegistry::ExpansionLimit() { return impl_->windowsXp ? kXpExpansionLimit : 0; }
+
+void FakeRegistry::SetUserLocale(const std::string& name) {
+  if (name != "en-US" && name != "de-DE") {
+    throw std::invalid_argument("FakeRegistry: locale " + name + " is not modelled");
+  }
+  impl_->germanNumbers = name == "de-DE";
+}
+
+std::optional<int32_t> FakeRegistry::NumberFromText(std::u16string_view text) {
+  return LocaleTextToInt32(text, impl_->germanNumbers ? GermanNumbers() : UnitedStatesNumbers());
+}
 
 // ---- The ANSI conversions ----------------------------------------------------------------
 

@@ -20,7 +20,11 @@ std::vector<Backend> AllBackends() {
 
 std::vector<Backend> AllCodePages() {
   std::vector<Backend> all = AllBackends();
-  all.insert(all.begin() + 1, {Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}});
+  std::vector<Backend> more{Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}};
+  for (const uint32_t id : {1250u, 1251u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u}) {
+    more.push_back(Backend{BackendKind::Fake, id});
+  }
+  all.insert(all.begin() + 1, more.begin(), more.end());
   return all;
 }
 
@@ -69,7 +73,7 @@ void BackendTest::SetUp() {
 }
 
 void BackendTest::TearDown() {
-  if (api_ != nullptr) DeleteTree(reg::kCurrentUser, scratch_);
+  if (api_ != nullptr) DeleteTree(root_, scratch_);
 }
 
 void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
@@ -79,7 +83,7 @@ void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
   }
   std::vector<std::string> children;
   for (uint32_t i = 0;; ++i) {
-    char name[512];
+    char name[1024];  // a 255-character name in the longest characters
     uint32_t len = sizeof name;
     const RegStatus st =
         api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
@@ -93,16 +97,15 @@ void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
 
 void BackendTest::MakeKey(const std::string& relPath, const std::string& className) {
   if (fake_) {
-    fake_->MakeKey(reg::kCurrentUser, Join(relPath), className);
+    fake_->MakeKey(root_, Join(relPath), className);
     return;
   }
   RegHandle key = 0;
   std::string cls = className;
   RegSecurityAttributes sa{};
   uint32_t disposition = 0;
-  const RegStatus st =
-      api_->RegCreateKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, cls.data(), 0,
-                            reg::kKeyAllAccess, &sa, &key, &disposition);
+  const RegStatus st = api_->RegCreateKeyExA(root_, Join(relPath).c_str(), 0, cls.data(), 0,
+                                             reg::kKeyAllAccess, &sa, &key, &disposition);
   ASSERT_EQ(st, reg::kSuccess) << "creating " << Join(relPath);
   api_->RegCloseKey(key);
 }
@@ -110,14 +113,13 @@ void BackendTest::MakeKey(const std::string& relPath, const std::string& classNa
 void BackendTest::PutValue(const std::string& relPath, const std::string& name, uint32_t type,
                            const std::vector<uint8_t>& data) {
   if (fake_) {
-    fake_->PutValue(reg::kCurrentUser, Join(relPath), name, type, data);
+    fake_->PutValue(root_, Join(relPath), name, type, data);
     return;
   }
   MakeKey(relPath);
   RegHandle key = 0;
-  ASSERT_EQ(
-      api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &key),
-      reg::kSuccess);
+  ASSERT_EQ(api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &key),
+            reg::kSuccess);
   // A non-NUL byte after the counted data: Windows adds a terminator to string data
   // when the next byte in memory is NUL, which would make the result depend on the heap.
   std::vector<uint8_t> guarded(data);
@@ -130,8 +132,7 @@ void BackendTest::PutValue(const std::string& relPath, const std::string& name, 
 
 bool BackendTest::HasKey(const std::string& relPath) {
   RegHandle key = 0;
-  if (api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyRead, &key) !=
-      reg::kSuccess) {
+  if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
     return false;
   }
   api_->RegCloseKey(key);
@@ -141,8 +142,7 @@ bool BackendTest::HasKey(const std::string& relPath) {
 bool BackendTest::GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
                            std::vector<uint8_t>& data) {
   RegHandle key = 0;
-  if (api_->RegOpenKeyExA(reg::kCurrentUser, Join(relPath).c_str(), 0, reg::kKeyRead, &key) !=
-      reg::kSuccess) {
+  if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
     return false;
   }
   uint32_t size = 0;

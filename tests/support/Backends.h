@@ -1,7 +1,8 @@
 #pragma once
 // Behaviour tests run on two backends: the in-memory stand-in (every build) and,
 // on Windows builds, the real registry. Each test gets a fresh scratch key below
-// HKEY_CURRENT_USER that is removed again, with everything under it, afterwards.
+// HKEY_CURRENT_USER (or the root its suite names) that is removed again, with
+// everything under it, afterwards.
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ inline void PrintTo(const Backend& b, std::ostream* os) {
 
 // The stand-in on Windows-1252 and, on Windows builds, the real registry.
 std::vector<Backend> AllBackends();
-// The same, with the stand-in also on code pages 932 and 65001.
+// The same, with the stand-in also on code pages 932, 65001 and 1250 to 1258.
 std::vector<Backend> AllCodePages();
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 
@@ -47,8 +48,12 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
   uint32_t codePage() const { return isFake() ? GetParam().codePage : SystemCodePage(); }
   // The stand-in, for set-up and observation that only it offers; null on the real one.
   FakeRegistry* fake() { return fake_.get(); }
-  // The scratch key's path below kCurrentUser (ANSI, no trailing separator).
+  // The scratch key's path below root() (ANSI, no trailing separator).
   const std::string& scratch() const { return scratch_; }
+  // The root the scratch key is made under: HKEY_CURRENT_USER unless a suite sets
+  // another before BackendTest::SetUp runs.
+  RegHandle root() const { return root_; }
+  void UseRoot(RegHandle root) { root_ = root; }
 
   // Set-up through the API itself, so it works on both backends.
   void MakeKey(const std::string& relPath, const std::string& className = "");
@@ -67,6 +72,7 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
 
  private:
   void DeleteTree(RegHandle root, const std::string& path);
+  RegHandle root_ = reg::kCurrentUser;
   std::unique_ptr<FakeRegistry> fake_;
   RegistryApi* api_ = nullptr;
   std::string scratch_;
