@@ -120,10 +120,12 @@ class Win32Files final : public FileApi {
     if (const auto final = Find<Final>(L"kernel32.dll", "GetFinalPathNameByHandleW")) {
       const DWORD n = final(folder, name.text, MAX_PATH + 8, 0);
       if (n == 0 || n >= MAX_PATH + 8) return n == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
-      path = name.text;
       // "\\?\C:\..." and "\\?\UNC\server\...": the forms the user would write.
-      const bool unc = path.starts_with(L"\\\\?\\UNC\\");
-      path.erase(unc ? 2 : 0, unc ? 6 : 4);
+      wchar_t* start = name.text + 4;
+      if (start[0] == L'U' && start[1] == L'N' && start[2] == L'C' && start[3] == L'\\') {
+        *(start += 2) = L'\\';
+      }
+      path = start;
       return ERROR_SUCCESS;
     }
     // Windows XP: the name on the volume (FILE_NAME_INFORMATION), without the volume.

@@ -74,6 +74,8 @@ std::wstring Headline(const IdeLookup& lookup, std::wstring other, std::wstring_
 
 constexpr std::wstring_view kIdeExe = L"VB6.EXE";
 constexpr std::wstring_view kManifest = kManifestName.substr(1);
+constexpr std::wstring_view kIsALink = L"\" is a link (a reparse point)";
+constexpr std::wstring_view kChangedNothing = L", so Burnisher changed nothing.";
 constexpr DWORD kStrayAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
@@ -236,21 +238,19 @@ DWORD Switcher::OpenOwn(const Place& place, std::wstring_view name, DWORD access
   if (error == ERROR_SUCCESS) error = files_.Query(file.get(), info);
   if (error != ERROR_SUCCESS) return error;
   // Changing a file through a second name, or through a link, changes a file elsewhere.
-  if ((info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    refusal = Cat({L"\"", place.path, L"\\", name,
-                   L"\" is a link (a reparse point), so Burnisher changed nothing."});
-  } else if (info.links > 1) {
-    refusal = Cat({L"\"", place.path, L"\\", name, L"\" is also a file elsewhere (it has ",
-                   Decimal(info.links), L" hard links), so Burnisher changed nothing."});
-  }
-  return refusal.empty() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+  const std::wstring_view why = (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? kIsALink
+                                : info.links > 1 ? L"\" is also a file elsewhere (hard links)"
+                                                 : L"";
+  if (why.empty()) return ERROR_SUCCESS;
+  refusal = Cat({L"\"", place.path, L"\\", name, why, kChangedNothing});
+  return ERROR_ACCESS_DENIED;
 }
 
 DWORD Switcher::Enter(const IdeLookup& lookup, Place& place, std::wstring& refusal) {
   place.path = lookup.folder;
   if (IsDevicePath(place.path)) {
     refusal = Cat({L"VB6's setup entry in the registry names the IDE folder \"", place.path,
-                   L"\" in a device namespace, which Burnisher does not use."});
+                   L"\" in a device namespace", kChangedNothing});
     return ERROR_ACCESS_DENIED;
   }
   DWORD error = files_.OpenFolder(place.path, place.folder);
@@ -262,12 +262,11 @@ DWORD Switcher::Enter(const IdeLookup& lookup, Place& place, std::wstring& refus
   if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
   std::wstring reached;
   if ((info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    refusal = Cat({L"The IDE folder \"", place.path,
-                   L"\" is a link (a reparse point), so Burnisher changed nothing."});
+    refusal = Cat({L"The IDE folder \"", place.path, kIsALink, kChangedNothing});
   } else if (files_.FinalPath(place.folder.get(), reached) == ERROR_SUCCESS &&
              !SameFolder(reached, place.path)) {
     refusal = Cat({L"The IDE folder \"", place.path, L"\" leads to another folder, \"", reached,
-                   L"\", so Burnisher changed nothing."});
+                   L"\"", kChangedNothing});
   }
   if (!refusal.empty()) return ERROR_ACCESS_DENIED;
   // Windows caches per executable (by path and last-write time) whether it has a
