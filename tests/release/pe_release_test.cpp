@@ -463,7 +463,7 @@ TEST(Manifests, SayWhatEachProgramNeedsAndNoMore) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedExe,
-    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 192},
+    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 196},
                     Shipped{"Sheenling.exe", "demo", false, 64}),
     [](const testing::TestParamInfo<Shipped>& param) {
       return std::string(param.param.exe).substr(0, std::string(param.param.exe).find('.'));
