@@ -299,8 +299,8 @@ Outcome Switcher::Install() {
   };
 
   // The shipped manifest is opened before anything in the IDE folder is.
-  const files::Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  files::Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in.valid()) return fail(GetLastError());
 
   Place place;
@@ -342,6 +342,8 @@ Outcome Switcher::Install() {
     }
   }
   if (!FlushFileBuffers(temporary.get())) return discard(GetLastError());
+  // Burnisher may lie in the IDE folder itself, its manifest the one to be replaced.
+  in.reset();
 
   // A read-only destination refuses to be replaced on Windows, and under Wine a
   // replaced hidden file stays hidden, so the next start would still see no manifest:
@@ -384,8 +386,8 @@ Outcome Switcher::Remove() {
                     manifest, info, refusal);
   }
   if (error != ERROR_SUCCESS) return fail(error);
-  // A read-only file cannot be deleted; hidden and system go too, so that nothing of a
-  // manifest Windows would still use is left behind should the deletion fail.
+  // A read-only file cannot be deleted: its attributes go first, and come back should
+  // the deletion fail.
   const bool clear = (info.attributes & kStrayAttributes) != 0;
   if (clear) files_.SetAttributes(manifest.get(), FILE_ATTRIBUTE_NORMAL);
   error = files_.Delete(manifest.get());

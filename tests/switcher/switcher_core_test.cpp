@@ -235,6 +235,11 @@ TEST_F(SwitcherTest, InstallReplacesAnExistingManifest) {
   WriteFile(installed_, "an older and much longer manifest that must go away entirely .......");
   ASSERT_TRUE(logic_.Install().ok());
   EXPECT_EQ(ReadFile(installed_), shipped_);
+  // From a Burnisher that lies in the IDE folder itself: its manifest replaces itself.
+  switcher::Switcher inIde(registry_, ide_);
+  const switcher::Outcome itself = inIde.Install();
+  EXPECT_TRUE(itself.ok()) << Narrow(itself.report);
+  EXPECT_EQ(ReadFile(installed_), shipped_);
 }
 
 TEST_F(SwitcherTest, InstallWithoutVb6ExeStillSucceeds) {
