@@ -1,6 +1,8 @@
-// The file calls through ntdll, whose handle-relative opens and handle-based
-// renames and deletions every Windows from XP on has. They are looked up at run time:
-// the exe imports nothing from ntdll, and nothing newer than XP.
+// The file calls through ntdll, whose opens relative to a folder handle and renames,
+// deletions and attribute changes by handle every Windows from XP on has; Vista's
+// SetFileInformationByHandle passes the same requests to NtSetInformationFile, so one
+// path serves every version. Looked up at run time: the exe imports nothing from ntdll,
+// and nothing newer than XP (GetFinalPathNameByHandleW is Vista's).
 #include "platform/FileApi.h"
 
 namespace files {
