@@ -22,6 +22,27 @@ constinit UniqueLibrary commonControlsLibrary;
 // The window Main loaded; the program's only window.
 constinit FrmMain loadedForm;
 
+// comctl32 by its name, so that the manifest's Common Controls 6 is the one that loads,
+// but never a comctl32.dll planted beside the exe: searched in the system folder only
+// where Windows takes that flag (8, and Vista and 7 with the loader update). Elsewhere by
+// name only when the activation context redirects the name (no folder is searched
+// then), else by the system folder's full path, which Wine does not redirect.
+HMODULE LoadCommonControls() {
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (HMODULE loaded = LoadLibraryExW(L"comctl32.dll", nullptr, kSearchSystem32)) return loaded;
+  ACTCTX_SECTION_KEYED_DATA redirected{};
+  redirected.cbSize = sizeof redirected;
+  if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                               L"comctl32.dll", &redirected)) {
+    return LoadLibraryW(L"comctl32.dll");
+  }
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH - 16);
+  if (folder == 0 || folder >= MAX_PATH - 16) return nullptr;
+  lstrcpynW(path + folder, L"\\comctl32.dll", MAX_PATH - static_cast<int>(folder));
+  return LoadLibraryW(path);
+}
+
 }  // namespace
 
 bool StartCommonControls(InitCommonControlsExProc initCommonControlsEx) {
@@ -35,7 +56,7 @@ bool StartCommonControls(InitCommonControlsExProc initCommonControlsEx) {
 
 bool StartCommonControls() {
   UniqueLibrary& library = commonControlsLibrary;
-  if (!library) library.reset(LoadLibraryW(L"comctl32.dll"));
+  if (!library) library.reset(LoadCommonControls());
   if (!library) return false;
   const FARPROC proc = GetProcAddress(library.get(), "InitCommonControlsEx");
   return StartCommonControls(

@@ -1,26 +1,11 @@
 #include "switcher/SwitcherCore.h"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
 namespace switcher {
 namespace {
-
-// Closes a file handle when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) noexcept : h_(h) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(h_);
-  }
-  HANDLE get() const noexcept { return h_; }
-  bool valid() const noexcept { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 // Ends a FindFirstFileW search when it goes.
 class FindHandle {
@@ -38,10 +23,22 @@ class FindHandle {
   HANDLE h_;
 };
 
+// The text up to its first NUL: what follows is no part of the path any Windows call
+// would see (and of a REG_MULTI_SZ list, the first string).
 std::wstring Wide(const vbreg::String& text) {
   std::wstring out;
   out.reserve(text.size());
-  for (const char16_t c : text) out.push_back(static_cast<wchar_t>(c));
+  for (const char16_t c : text) {
+    if (c == u'\0') break;
+    out.push_back(static_cast<wchar_t>(c));
+  }
+  return out;
+}
+
+// The parts one after the other: one call instead of a chain of temporaries.
+std::wstring Cat(std::initializer_list<std::wstring_view> parts) {
+  std::wstring out;
+  for (const std::wstring_view part : parts) out += part;
   return out;
 }
 
@@ -61,29 +58,49 @@ std::wstring Decimal(DWORD value) {
 // operation with its path(s), the system's text and number, and what the registry held.
 std::wstring Failure(std::wstring_view headline, std::wstring_view what, DWORD error,
                      const IdeLookup& lookup) {
-  std::wstring text(headline);
-  text += L"\n\n";
-  text += what;
-  text += L"\n\n";
-  text += SystemErrorText(error);
-  text += L" (error ";
-  text += Decimal(error);
-  text += L")";
-  if (const std::wstring why = lookup.Explanation(); !why.empty()) text += L"\n\n" + why;
-  return text;
+  const std::wstring why = lookup.Explanation();
+  return Cat({headline, L"\n\n", what, L"\n\n", SystemErrorText(error), L" (error ", Decimal(error),
+              L")", why.empty() ? L"" : L"\n\n", why});
 }
 
 // The first line of a failed operation's report: the registry's reason when it gave no
-// folder, else `other` when there is one, else the operation's plain failure.
+// folder, else `other` (a refusal, a missing shipped manifest) when there is one, else
+// the operation's plain failure.
 std::wstring Headline(const IdeLookup& lookup, std::wstring other, std::wstring_view operation) {
   if (std::wstring reason = lookup.Reason(); !reason.empty()) return reason;
   if (!other.empty()) return other;
-  return L"Burnisher could not " + std::wstring(operation) + L" the manifest.";
+  return Cat({L"Burnisher could not ", operation, L" the manifest."});
+}
+
+constexpr std::wstring_view kIdeExe = L"VB6.EXE";
+constexpr std::wstring_view kManifest = kManifestName.substr(1);
+constexpr std::wstring_view kIsALink = L"\" is a link (a reparse point)";
+constexpr std::wstring_view kChangedNothing = L", so Burnisher changed nothing.";
+constexpr DWORD kStrayAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Whether the folder reached (FileApi::FinalPath) is the folder named, in its full and
+// long form (a setup may have written short names), letter case aside. XP gives only
+// the path on the volume: there the named path has to end with it, and a link higher
+// up to another volume's folder of the same path goes unseen.
+bool SameFolder(const std::wstring& reached, const std::wstring& named) {
+  wchar_t expected[MAX_PATH];
+  DWORD n = GetFullPathNameW(named.c_str(), MAX_PATH, expected, nullptr);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const DWORD longer = GetLongPathNameW(expected, expected, MAX_PATH);
+  if (longer != 0 && longer < MAX_PATH) n = longer;
+  size_t from = 0;
+  if (reached.size() > 1 && reached[0] == L'\\' && reached[1] != L'\\') {
+    if (n < reached.size()) return false;
+    from = n - reached.size();
+  }
+  return lstrcmpiW(expected + from, reached.c_str()) == 0;
 }
 
 }  // namespace
 
 std::wstring IdeFolderFromInstallDir(std::wstring_view installDir) {
+  installDir = installDir.substr(0, installDir.find(L'\0'));
   const size_t at = installDir.find(kMarker);
   // Position + 1 characters in the 1-based view: the marker's leading separator stays.
   std::wstring folder(at == std::wstring_view::npos ? std::wstring_view()
@@ -142,14 +159,12 @@ std::wstring SystemErrorText(DWORD error) {
   return text;
 }
 
-bool TouchLastWriteTime(const std::wstring& path) {
-  const FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  return SetFileTime(file.get(), nullptr, nullptr, &now) != FALSE;
+bool IsDevicePath(std::wstring_view path) {
+  if (path.size() < 4) return false;
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  return separator(path[0]) && separator(path[3]) &&
+         ((separator(path[1]) && (path[2] == L'?' || path[2] == L'.')) ||
+          (path[1] == L'?' && path[2] == L'?'));
 }
 
 bool IdeLookup::FoundInRegistry() const {
@@ -165,30 +180,24 @@ std::wstring IdeLookup::Reason() const {
     return L"VB6's setup entry in the registry does not say where the IDE is: it has no value "
            L"InstallDir.";
   }
-  return L"VB6's setup entry in the registry names no IDE folder Burnisher knows: its InstallDir "
-         L"does not contain \"" +
-         std::wstring(kMarker) + L"\".";
+  return Cat(
+      {L"VB6's setup entry in the registry names no IDE folder Burnisher knows: its "
+       L"InstallDir does not contain \"",
+       kMarker, L"\"."});
 }
 
 std::wstring IdeLookup::Explanation() const {
   if (FoundInRegistry()) return L"";
-  const std::wstring key(kRegistryPlace);
-  std::wstring text;
-  if (!keyExists) {
-    text = L"The key " + key + L" does not exist.";
-  } else if (!installDir) {
-    text = L"The key " + key + L" has no value InstallDir.";
-  } else {
-    text = L"The value InstallDir of the key " + key + L" holds \"" + *installDir +
-           L"\", which does not contain \"" + std::wstring(kMarker) + L"\".";
-  }
-  text += L"\n\nBurnisher tried the folder \"" + folder + L"\" in the current folder instead:\n" +
-          FullPath(folder);
-  return text;
+  const std::wstring tail = Cat({L"\n\nBurnisher tried the folder \"", folder,
+                                 L"\" in the current folder instead:\n", FullPath(folder)});
+  if (!keyExists) return Cat({L"The key ", kRegistryPlace, L" does not exist.", tail});
+  if (!installDir) return Cat({L"The key ", kRegistryPlace, L" has no value InstallDir.", tail});
+  return Cat({L"The value InstallDir of the key ", kRegistryPlace, L" holds \"", *installDir,
+              L"\", which does not contain \"", kMarker, L"\".", tail});
 }
 
-Switcher::Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder)
-    : api_(api), sourceFolder_(std::move(sourceFolder)) {}
+Switcher::Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder, files::FileApi& files)
+    : api_(api), files_(files), sourceFolder_(std::move(sourceFolder)) {}
 
 IdeLookup Switcher::LookUpIdeFolder() {
   registry_.emplace(api_);
@@ -210,101 +219,184 @@ IdeLookup Switcher::LookUpIdeFolder() {
 std::wstring Switcher::GetIdeFolder() { return LookUpIdeFolder().folder; }
 
 bool Switcher::IsManifestInstalled() {
-  return IsNormalFile(GetIdeFolder() + std::wstring(kManifestName));
+  const std::wstring folder = GetIdeFolder();
+  return !IsDevicePath(folder) && IsNormalFile(folder + std::wstring(kManifestName));
+}
+
+// The IDE folder held for one operation, and the VB6.EXE in it when there is one.
+struct Switcher::Place {
+  std::wstring path;
+  files::Handle folder;
+  files::Handle ide;
+};
+
+DWORD Switcher::OpenOwn(const Place& place, std::wstring_view name, DWORD access,
+                        files::Handle& file, files::Info& info, std::wstring& refusal) {
+  DWORD error = files_.Open(place.folder.get(), name, access,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            files::Disposition::kOpen, file);
+  if (error == ERROR_SUCCESS) error = files_.Query(file.get(), info);
+  if (error != ERROR_SUCCESS) return error;
+  // Changing a file through a second name, or through a link, changes a file elsewhere.
+  const std::wstring_view why = (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? kIsALink
+                                : info.links > 1 ? L"\" is also a file elsewhere (hard links)"
+                                                 : L"";
+  if (why.empty()) return ERROR_SUCCESS;
+  refusal = Cat({L"\"", place.path, L"\\", name, why, kChangedNothing});
+  return ERROR_ACCESS_DENIED;
+}
+
+DWORD Switcher::Enter(const IdeLookup& lookup, Place& place, std::wstring& refusal) {
+  place.path = lookup.folder;
+  if (IsDevicePath(place.path)) {
+    refusal = Cat({L"VB6's setup entry in the registry names the IDE folder \"", place.path,
+                   L"\" in a device namespace", kChangedNothing});
+    return ERROR_ACCESS_DENIED;
+  }
+  DWORD error = files_.OpenFolder(place.path, place.folder);
+  // The folder itself is missing: its path, not a file in it, was not found.
+  if (error == ERROR_FILE_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
+  files::Info info;
+  if (error == ERROR_SUCCESS) error = files_.Query(place.folder.get(), info);
+  if (error != ERROR_SUCCESS) return error;
+  if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  std::wstring reached;
+  if ((info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    refusal = Cat({L"The IDE folder \"", place.path, kIsALink, kChangedNothing});
+  } else if (files_.FinalPath(place.folder.get(), reached) == ERROR_SUCCESS &&
+             !SameFolder(reached, place.path)) {
+    refusal = Cat({L"The IDE folder \"", place.path, L"\" leads to another folder, \"", reached,
+                   L"\"", kChangedNothing});
+  }
+  if (!refusal.empty()) return ERROR_ACCESS_DENIED;
+  // Windows caches per executable (by path and last-write time) whether it has a
+  // manifest: VB6.EXE is touched once the manifest changed, or a change beside an exe
+  // that has already run goes unnoticed. It has to be the folder's own file too.
+  files::Info exe;
+  error = OpenOwn(place, kIdeExe, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, place.ide, exe,
+                  refusal);
+  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
 Outcome Switcher::Install() {
   const std::wstring source = sourceFolder_ + std::wstring(kManifestName);
   const IdeLookup lookup = LookUpIdeFolder();
   const std::wstring destination = lookup.folder + std::wstring(kManifestName);
+  std::wstring refusal;
   const auto fail = [&](DWORD error) {
     // A Burnisher.exe taken out of its zip alone has no manifest beside it to install.
     const DWORD shipped = GetFileAttributesW(source.c_str());
-    std::wstring missing;
-    if (shipped == INVALID_FILE_ATTRIBUTES || (shipped & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      missing = L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in " + sourceFolder_ +
-                L": extract the whole zip, not Burnisher.exe alone, and start it from there.";
+    if (refusal.empty() &&
+        (shipped == INVALID_FILE_ATTRIBUTES || (shipped & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+      refusal =
+          Cat({L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ", sourceFolder_,
+               L": extract the whole zip, not Burnisher.exe alone, and start it from there."});
     }
     return Outcome{
         error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
-        Failure(Headline(lookup, std::move(missing), L"install"),
-                L"Copying\n" + source + L"\nto\n" + destination + L"\nfailed:", error, lookup)};
+        Failure(Headline(lookup, refusal, L"install"),
+                Cat({L"Copying\n", source, L"\nto\n", destination, L"\nfailed:"}), error, lookup)};
   };
 
-  // The new manifest is written whole beside the old one before anything of the old
-  // one changes: a copy that breaks off leaves only a temporary file, removed below.
-  std::wstring temporary;
-  DWORD error = ERROR_SUCCESS;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = destination + L"." + Decimal(GetCurrentProcessId()) + L"-" +
-                Decimal(static_cast<DWORD>(attempt)) + L".tmp";
-    if (CopyFileW(source.c_str(), temporary.c_str(), TRUE)) {
-      error = ERROR_SUCCESS;
-      break;
+  // The shipped manifest is opened before anything in the IDE folder is.
+  files::Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!in.valid()) return fail(GetLastError());
+
+  Place place;
+  DWORD error = Enter(lookup, place, refusal);
+  if (error != ERROR_SUCCESS) return fail(error);
+  files::Handle old;
+  files::Info oldInfo;
+  error = OpenOwn(place, kManifest, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, old, oldInfo,
+                  refusal);
+  if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return fail(error);
+
+  // The new manifest is written whole beside the old one under a name nobody can plant
+  // in advance, made afresh and shared with nobody; a name that is taken gets another.
+  files::Handle temporary;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::wstring name(kManifest);
+    name += L'.';
+    for (ULONGLONG bits = files::RandomBits(), i = 0; i < 16; ++i, bits >>= 4) {
+      name += L"0123456789abcdef"[bits & 15];
     }
-    error = GetLastError();
-    // Only a leftover of an earlier run in the way is worth another name.
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    name += L".tmp";
+    error = files_.Open(place.folder.get(), name, GENERIC_WRITE | DELETE, 0,
+                        files::Disposition::kCreate, temporary);
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
   if (error != ERROR_SUCCESS) return fail(error);
-  const auto discard = [&] {
-    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(temporary.c_str());
+  const auto discard = [&](DWORD failure) {
+    files_.Delete(temporary.get());
+    return fail(failure);
   };
-  // The copy takes the source's attributes (a read-only file from a CD, say); the
-  // installed manifest is to be a normal one.
-  if (!SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-    error = GetLastError();
-    discard();
-    return fail(error);
+  for (;;) {
+    char chunk[4096];
+    DWORD got = 0;
+    DWORD put = 0;
+    if (!ReadFile(in.get(), chunk, sizeof chunk, &got, nullptr)) return discard(GetLastError());
+    if (got == 0) break;
+    if (!WriteFile(temporary.get(), chunk, got, &put, nullptr) || put != got) {
+      return discard(GetLastError());
+    }
   }
+  if (!FlushFileBuffers(temporary.get())) return discard(GetLastError());
+  // Burnisher may lie in the IDE folder itself, its manifest the one to be replaced.
+  in.reset();
 
-  // A read-only, hidden or system destination refuses to be replaced on Windows (and
-  // under Wine a replaced hidden file stays hidden, so the next start would still see
-  // no manifest): clear its attributes, and put them back if the move fails.
-  const DWORD oldAttributes = GetFileAttributesW(destination.c_str());
-  const bool clearAttributes =
-      oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-      (oldAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL}) != 0;
-  if (clearAttributes && !SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-    error = GetLastError();
-    discard();
-    return fail(error);
+  // A read-only destination refuses to be replaced on Windows, and under Wine a
+  // replaced hidden file stays hidden, so the next start would still see no manifest:
+  // its attributes are cleared (put back if the move fails). The file system replaces
+  // no file that is open, so the old one is let go first.
+  const bool clear = old.valid() && (oldInfo.attributes & kStrayAttributes) != 0;
+  if (clear && (error = files_.SetAttributes(old.get(), FILE_ATTRIBUTE_NORMAL)) != 0) {
+    return discard(error);
   }
-  if (!MoveFileExW(temporary.c_str(), destination.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = GetLastError();
-    if (clearAttributes) SetFileAttributesW(destination.c_str(), oldAttributes);
-    discard();
-    return fail(error);
+  old.reset();
+  error = files_.Replace(temporary.get(), place.folder.get(), kManifest);
+  if (error != ERROR_SUCCESS) {
+    std::wstring ignored;
+    files::Info again;
+    if (clear && OpenOwn(place, kManifest, FILE_WRITE_ATTRIBUTES, old, again, ignored) == 0 &&
+        again.index == oldInfo.index) {
+      files_.SetAttributes(old.get(), oldInfo.attributes);
+    }
+    return discard(error);
   }
-  TouchLastWriteTime(lookup.folder + std::wstring(kIdeExeName));
+  if (place.ide.valid()) files_.Touch(place.ide.get());
   return {};
 }
 
 Outcome Switcher::Remove() {
   const IdeLookup lookup = LookUpIdeFolder();
   const std::wstring target = lookup.folder + std::wstring(kManifestName);
-  // DeleteFileW refuses a read-only file; hidden and system go too, so that nothing of
-  // a manifest Windows would still use is left behind.
-  constexpr DWORD kBlocking =
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const DWORD oldAttributes = GetFileAttributesW(target.c_str());
-  const bool clearAttributes = oldAttributes != INVALID_FILE_ATTRIBUTES &&
-                               (oldAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-                               (oldAttributes & kBlocking) != 0;
-  if (clearAttributes) {
-    const DWORD kept = oldAttributes & ~kBlocking;
-    SetFileAttributesW(target.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+  std::wstring refusal;
+  const auto fail = [&](DWORD error) {
+    return Outcome{error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+                   Failure(Headline(lookup, refusal, L"remove"),
+                           Cat({L"Deleting\n", target, L"\nfailed:"}), error, lookup)};
+  };
+  Place place;
+  files::Handle manifest;
+  files::Info info;
+  DWORD error = Enter(lookup, place, refusal);
+  if (error == ERROR_SUCCESS) {
+    error = OpenOwn(place, kManifest, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE,
+                    manifest, info, refusal);
   }
-  if (!DeleteFileW(target.c_str())) {
-    const DWORD error = GetLastError();
-    if (clearAttributes) SetFileAttributesW(target.c_str(), oldAttributes);
-    return {error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
-            Failure(Headline(lookup, L"", L"remove"), L"Deleting\n" + target + L"\nfailed:", error,
-                    lookup)};
+  if (error != ERROR_SUCCESS) return fail(error);
+  // A read-only file cannot be deleted: its attributes go first, and come back should
+  // the deletion fail.
+  const bool clear = (info.attributes & kStrayAttributes) != 0;
+  if (clear) files_.SetAttributes(manifest.get(), FILE_ATTRIBUTE_NORMAL);
+  error = files_.Delete(manifest.get());
+  if (error != ERROR_SUCCESS) {
+    if (clear) files_.SetAttributes(manifest.get(), info.attributes);
+    return fail(error);
   }
-  TouchLastWriteTime(lookup.folder + std::wstring(kIdeExeName));
+  manifest.reset();
+  if (place.ide.valid()) files_.Touch(place.ide.get());
   return {};
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileApi.h"
 #include "registry/RegistryRoutines.h"
 
 namespace switcher {
@@ -17,7 +18,6 @@ namespace switcher {
 inline constexpr std::wstring_view kMarker = L"\\Common\\IDE\\IDE98";
 inline constexpr std::wstring_view kLeaf = L"VB98";
 inline constexpr std::wstring_view kManifestName = L"\\VB6.EXE.Manifest";
-inline constexpr std::wstring_view kIdeExeName = L"\\VB6.EXE";
 inline constexpr std::wstring_view kReopenMessage = L"Reopen the VB6 IDE now...";
 inline constexpr std::wstring_view kTitle = L"Burnisher";
 inline constexpr char16_t kKeyPath[] = u"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
@@ -26,7 +26,9 @@ inline constexpr std::wstring_view kRegistryPlace = L"HKLM\\SOFTWARE\\Microsoft\
 
 // The IDE folder for an "InstallDir" value: everything before the first
 // case-sensitive "\Common\IDE\IDE98" (its leading separator kept), then "VB98".
-// Without the marker the result is the bare relative "VB98".
+// Without the marker the result is the bare relative "VB98". The value counts up to
+// its first NUL, as every Windows call taking it as a path would read it (a REG_MULTI_SZ
+// list is its first string).
 std::wstring IdeFolderFromInstallDir(std::wstring_view installDir);
 
 // Whether `path` names a normal file: hidden, system and directory entries do not
@@ -43,11 +45,9 @@ std::wstring ExeFolder();
 // The system's own text for a Win32 error number, without the trailing line break.
 std::wstring SystemErrorText(DWORD error);
 
-// Sets the last-write time of `path` to now when the file exists. Windows caches per
-// executable (by path and last-write time) whether it has a manifest, so without this
-// a manifest placed or removed beside an exe that has already run goes unnoticed.
-// Best effort: false when it could not be done, which callers ignore.
-bool TouchLastWriteTime(const std::wstring& path);
+// Whether `path` lies in one of Windows' device namespaces ("\\?\", "\\.\", "\??\"),
+// where no path rules apply and any device can be named.
+bool IsDevicePath(std::wstring_view path);
 
 // What a button's file operation came to.
 struct Outcome {
@@ -78,8 +78,9 @@ struct IdeLookup {
 class Switcher {
  public:
   // `api`: the registry to read; `sourceFolder`: where the shipped manifest lies
-  // (Burnisher's own folder in the program).
-  Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder);
+  // (Burnisher's own folder in the program); `files`: the file calls in the IDE folder.
+  Switcher(vbreg::RegistryApi& api, std::wstring sourceFolder,
+           files::FileApi& files = files::PlatformFiles());
 
   std::wstring GetIdeFolder();
   IdeLookup LookUpIdeFolder();
@@ -88,12 +89,26 @@ class Switcher {
   // that is there whatever its attributes. The copy goes to a temporary file beside
   // the destination first and is then moved over it in one step, so a failure at any
   // point leaves an existing manifest as it was.
+  //
+  // Both operations hold the IDE folder open while they run and change only its own
+  // files: a folder or file that is a link, or a file with a second name elsewhere, is
+  // refused before anything changes, with a report that names it.
   Outcome Install();
   // Deletes the manifest from the IDE folder, read-only, hidden or system as it may be.
   Outcome Remove();
 
  private:
+  struct Place;
+  // Opens the IDE folder and the VB6.EXE in it for one operation; the refusal's first
+  // report line in `refusal` when either must not be touched.
+  DWORD Enter(const IdeLookup& lookup, Place& place, std::wstring& refusal);
+  // Opens `name` in the held folder; the refusal in `refusal` when it is a link or has
+  // another name.
+  DWORD OpenOwn(const Place& place, std::wstring_view name, DWORD access, files::Handle& file,
+                files::Info& info, std::wstring& refusal);
+
   vbreg::RegistryApi& api_;
+  files::FileApi& files_;
   std::wstring sourceFolder_;
   std::optional<vbreg::RegistryRoutines> registry_;  // engaged only inside GetIdeFolder
 };

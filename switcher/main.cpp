@@ -12,9 +12,47 @@ namespace {
 // LOAD_LIBRARY_SEARCH_SYSTEM32, spelled out for headers that predate it.
 constexpr DWORD kSearchSystem32 = 0x00000800;
 
+#ifndef _WIN64
+// The loader's configuration (IMAGE_LOAD_CONFIG_DIRECTORY32, its first 64 bytes: the size
+// Windows XP's loader accepts for x86). Its DependentLoadFlags make Windows 10 1607 and
+// later search the system folder for the DLLs the exe and its imports load before
+// wWinMain. mingw's linker does not point the PE at it; scripts/set-load-config.py does.
+struct LoadConfig {
+  DWORD size;
+  DWORD upToLockPrefixTable[12];
+  WORD csdVersion;
+  WORD dependentLoadFlags;
+  DWORD editList;
+  DWORD securityCookie;
+};
+static_assert(sizeof(LoadConfig) == 64);
+extern "C" [[gnu::used]] const LoadConfig loadConfig __asm__("__load_config_used") = {
+    sizeof(LoadConfig), {}, 0, kSearchSystem32, 0, 0};
+#endif
+
+// DLLs that system DLLs load by bare name, searched beside the exe first where nothing
+// says otherwise: loaded here from the system folder by full path, a later load by name
+// gets the module already loaded. Burnisher's start loads uxtheme and version (seen under
+// Wine); on Vista and 7 uxtheme loads dwmapi, and advapi32 takes its random numbers from
+// cryptbase. A DLL the system lacks is simply not loaded.
+void PreloadSystemDlls() {
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH - 16);
+  if (folder == 0 || folder >= MAX_PATH - 16) return;
+  for (const wchar_t* name :
+       {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll", L"\\cryptbase.dll"}) {
+    lstrcpynW(path + folder, name, MAX_PATH - static_cast<int>(folder));
+    // Loaded for the life of the program, never freed: nothing is leaked.
+    // cppcheck-suppress leakReturnValNotUsed
+    LoadLibraryW(path);
+  }
+}
+
 // The program may run elevated from a downloads folder: DLLs are loaded from the
 // system folder only, never from beside the exe. Looked up at run time because the
-// function is missing on systems without the loader update.
+// function is missing on systems without the loader update (XP, Vista and 7 without
+// it), where the preloading above stands in; it runs everywhere, since under Wine
+// Common Controls 6 still loads a uxtheme.dll beside the exe after this call.
 void RestrictDllSearch() {
   const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (!kernel) return;
@@ -28,6 +66,7 @@ void RestrictDllSearch() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  PreloadSystemDlls();
   RestrictDllSearch();
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&classes);

@@ -131,6 +131,13 @@ class PeFile {
     return stripped ? bytes_.size() : end;
   }
 
+  // `size` bytes at `rva` in the image, when the file holds them all.
+  std::optional<std::string> Bytes(uint32_t rva, size_t size) const {
+    const auto at = Offset(rva);
+    if (!at || *at + size > bytes_.size()) return std::nullopt;
+    return bytes_.substr(*at, size);
+  }
+
   // The data of the first resource of `type` (first name, first language).
   std::optional<std::string> Resource(uint32_t type) const {
     const Directory dir = DataDirectory(2);
@@ -435,9 +442,64 @@ TEST_P(ShippedExe, ElevationAsDocumented) {
   }
 }
 
+// The loader's configuration: a 64-byte IMAGE_LOAD_CONFIG_DIRECTORY32 (the size the
+// data directory must give for Windows XP's loader) whose DependentLoadFlags, at 0x36,
+// are LOAD_LIBRARY_SEARCH_SYSTEM32: DLLs the exe loads before its code runs come from
+// the system folder only (Windows 10 1607 and later).
+TEST(BurnisherExe, LoadsItsDependentDllsFromTheSystemFolder) {
+  const PeFile pe(ExePath("Burnisher.exe", "switcher"));
+  ASSERT_TRUE(pe.Valid());
+  const PeFile::Directory config = pe.DataDirectory(10);
+  EXPECT_EQ(config.size, 0x40u) << "no load configuration, or not in the size XP accepts";
+  const std::optional<std::string> bytes = pe.Bytes(config.rva, 0x40);
+  ASSERT_TRUE(bytes) << "the load configuration lies outside the file";
+  const auto u16 = [&](size_t at) {
+    return static_cast<unsigned>(static_cast<uint8_t>((*bytes)[at]) |
+                                 static_cast<uint8_t>((*bytes)[at + 1]) << 8);
+  };
+  EXPECT_EQ(u16(0), 0x40u) << "its own size field";
+  EXPECT_EQ(u16(0x36), 0x800u) << "DependentLoadFlags";
+}
+
+// Burnisher's own manifest asks for elevation and declares it DPI-aware (Wine draws
+// every window DPI-aware, so no window test would see the loss); the one it installs
+// beside VB6.EXE only selects Common Controls 6, in the form XP's parser takes, and
+// changes nothing else of how Windows runs the IDE.
+TEST(Manifests, SayWhatEachProgramNeedsAndNoMore) {
+  const std::optional<std::string> own =
+      PeFile(ExePath("Burnisher.exe", "switcher")).Resource(kRtManifest);
+  ASSERT_TRUE(own);
+  for (const char* part : {"level=\"requireAdministrator\"", "<dpiAware", ">true</dpiAware>",
+                           "name=\"Microsoft.Windows.Common-Controls\""}) {
+    EXPECT_NE(own->find(part), std::string::npos) << "Burnisher's manifest lacks " << part;
+  }
+  std::ifstream in(ExePath("VB6.EXE.Manifest", "switcher"), std::ios::binary);
+  const std::string ide(std::istreambuf_iterator<char>(in), {});
+  ASSERT_FALSE(ide.empty()) << "no VB6.EXE.Manifest beside Burnisher.exe";
+  EXPECT_TRUE(ide.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"));
+  for (const char* part :
+       {"<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">",
+        "<assemblyIdentity type=\"win32\" name=\"", "<dependency>", "<dependentAssembly>",
+        "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+        "version=\"6.0.0.0\" processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" "
+        "language=\"*\"/>"}) {
+    EXPECT_NE(ide.find(part), std::string::npos) << "VB6.EXE.Manifest lacks " << part;
+  }
+  // The IDE's own identity: the four attributes XP requires, each once.
+  const size_t identity = ide.find("<assemblyIdentity");
+  const std::string first = ide.substr(identity, ide.find("/>", identity) - identity);
+  for (const char* attribute : {" type=", " name=", " version=", " processorArchitecture="}) {
+    EXPECT_NE(first.find(attribute), std::string::npos) << first;
+  }
+  for (const char* absent : {"trustInfo", "requestedExecutionLevel", "supportedOS", "compatibility",
+                             "dpiAware", "dpiAwareness", "windowsSettings"}) {
+    EXPECT_EQ(ide.find(absent), std::string::npos) << "VB6.EXE.Manifest holds " << absent;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedExe,
-    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 192},
+    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 196},
                     Shipped{"Sheenling.exe", "demo", false, 64}),
     [](const testing::TestParamInfo<Shipped>& param) {
       return std::string(param.param.exe).substr(0, std::string(param.param.exe).find('.'));

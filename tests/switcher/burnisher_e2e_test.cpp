@@ -463,6 +463,29 @@ TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
   EXPECT_FALSE(Exists(installed_));
 }
 
+// Another user's hard link in place of the manifest: the program refuses either button
+// with a report that names it, ends with a non-zero code, and the file elsewhere keeps
+// its attributes and content.
+TEST_F(BurnisherTest, AHardLinkedManifestIsRefusedWithAReport) {
+  const std::wstring victim = root_.Path() + L"\\victim.txt";
+  WriteFile(victim, "another file");
+  ASSERT_TRUE(CreateHardLinkW(installed_.c_str(), victim.c_str(), nullptr)) << GetLastError();
+  // Hidden counts as not installed (the XP-style button), read-only as installed.
+  for (const DWORD attributes : {DWORD{0x27}, DWORD{FILE_ATTRIBUTE_READONLY}}) {
+    ASSERT_TRUE(SetFileAttributesW(victim.c_str(), attributes));
+    const DWORD before = GetFileAttributesW(victim.c_str());
+    Window w = Open();
+    const std::wstring report =
+        ClickAndExpectFailure(w, w.onEnabled ? switcher::kIdOn : switcher::kIdOff);
+    const std::wstring first = report.substr(0, report.find(L'\n'));
+    EXPECT_TRUE(gui::ContainsNoCase(first, installed_)) << gui::Narrow(report);
+    EXPECT_NE(first.find(L"hard links"), std::wstring::npos) << gui::Narrow(report);
+    EXPECT_EQ(GetFileAttributesW(victim.c_str()), before);
+    EXPECT_EQ(ReadFile(victim), "another file");
+  }
+  SetFileAttributesW(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
   WriteFile(installed_, "soon gone");
   Window w = Open();

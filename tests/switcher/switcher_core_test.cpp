@@ -13,6 +13,7 @@
 
 #include "tests/standin/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
+#include "tests/switcher/NtfsFiles.h"
 
 namespace {
 
@@ -163,9 +164,10 @@ class SwitcherTest : public ::testing::Test {
   }
 
   // Sets VB6.EXE's last-write time well into the past.
-  void AgeIdeExe() {
-    HANDLE h = CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+  void AgeIdeExe() { Age(ide_ + L"\\VB6.EXE"); }
+  static void Age(const std::wstring& path) {
+    HANDLE h =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     FILETIME old{};
     SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
@@ -193,6 +195,9 @@ class SwitcherTest : public ::testing::Test {
   std::string shipped_ = "<?xml version=\"1.0\"?>\r\n<assembly>shipped</assembly>\r\n";
   FakeRegistry registry_;
   switcher::Switcher logic_{registry_, app_};
+  // The same with Windows' file rules where Wine has others.
+  NtfsFiles ntfs_;
+  switcher::Switcher windows_{registry_, app_, ntfs_};
 };
 
 TEST_F(SwitcherTest, EachLookupReadsInstallDirWithItsOwnObjectAndClosesItsKey) {
@@ -229,6 +234,11 @@ TEST_F(SwitcherTest, InstallCopiesTheShippedBytesAndTouchesTheIde) {
 TEST_F(SwitcherTest, InstallReplacesAnExistingManifest) {
   WriteFile(installed_, "an older and much longer manifest that must go away entirely .......");
   ASSERT_TRUE(logic_.Install().ok());
+  EXPECT_EQ(ReadFile(installed_), shipped_);
+  // From a Burnisher that lies in the IDE folder itself: its manifest replaces itself.
+  switcher::Switcher inIde(registry_, ide_);
+  const switcher::Outcome itself = inIde.Install();
+  EXPECT_TRUE(itself.ok()) << Narrow(itself.report);
   EXPECT_EQ(ReadFile(installed_), shipped_);
 }
 
@@ -290,24 +300,27 @@ TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
 // afterwards the next start offers the other one.
 TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
   constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  for (const DWORD attributes :
-       {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
-        DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
-    SCOPED_TRACE(attributes);
-    WriteFile(installed_, "an old manifest");
-    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
-    // Only a read-only one counts as installed (hidden and system files do not).
-    EXPECT_EQ(logic_.IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
-    const switcher::Outcome installed = logic_.Install();
-    ASSERT_TRUE(installed.ok()) << Narrow(installed.report);
-    EXPECT_EQ(ReadFile(installed_), shipped_);
-    EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
-    EXPECT_TRUE(logic_.IsManifestInstalled());
+  for (switcher::Switcher* logic : {&logic_, &windows_}) {
+    for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+                                   DWORD{FILE_ATTRIBUTE_SYSTEM},
+                                   DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
+      SCOPED_TRACE(std::string(logic == &logic_ ? "Wine's" : "Windows'") + " rules, attributes " +
+                   std::to_string(attributes));
+      WriteFile(installed_, "an old manifest");
+      ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+      // Only a read-only one counts as installed (hidden and system files do not).
+      EXPECT_EQ(logic->IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
+      const switcher::Outcome installed = logic->Install();
+      ASSERT_TRUE(installed.ok()) << Narrow(installed.report);
+      EXPECT_EQ(ReadFile(installed_), shipped_);
+      EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
+      EXPECT_TRUE(logic->IsManifestInstalled());
 
-    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
-    const switcher::Outcome removed = logic_.Remove();
-    ASSERT_TRUE(removed.ok()) << Narrow(removed.report);
-    EXPECT_FALSE(Exists(installed_));
+      ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+      const switcher::Outcome removed = logic->Remove();
+      ASSERT_TRUE(removed.ok()) << Narrow(removed.report);
+      EXPECT_FALSE(Exists(installed_));
+    }
   }
   EXPECT_EQ(FolderEntries(ide_), std::vector<std::wstring>{L"VB6.EXE"}) << "no temporary left";
 }
@@ -399,6 +412,146 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
 
   SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
   EXPECT_EQ(logic_.Install().report.find(L"registry"), std::wstring::npos);
+}
+
+// A file's attributes, content and last-write time: what a refused operation leaves alone.
+struct FileState {
+  DWORD attributes = 0;
+  std::string content;
+  unsigned long long written = 0;
+  bool operator==(const FileState&) const = default;
+};
+FileState StateOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+  return {data.dwFileAttributes, ReadFile(path),
+          static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+              data.ftLastWriteTime.dwLowDateTime};
+}
+
+// What another user may plant in an IDE folder that every user can change: a second
+// name for a file elsewhere (a hard link, real under Wine), a link (a reparse point, from
+// the stand-in). Each is refused with a report naming it, and nothing anywhere changes:
+// not the file elsewhere, not the folder's entries, not VB6.EXE.
+TEST_F(SwitcherTest, PlantedLinksAreRefusedAndNothingAnywhereChanges) {
+  const std::wstring victim = root_.Path() + L"\\victim.txt";
+  const std::wstring exe = ide_ + L"\\VB6.EXE";
+  constexpr DWORD kHiddenReadOnlySystem = 0x27;
+  enum Plant { kLinkedManifest, kLinkedExe, kReparseManifest, kReparseFolder };
+  struct Case {
+    Plant plant;
+    bool install;
+    DWORD victimAttributes;
+    const wchar_t* says;
+  };
+  for (const Case& c : {Case{kLinkedManifest, true, kHiddenReadOnlySystem, L"hard links"},
+                        Case{kLinkedManifest, false, FILE_ATTRIBUTE_READONLY, L"hard links"},
+                        Case{kLinkedExe, true, FILE_ATTRIBUTE_NORMAL, L"hard links"},
+                        Case{kLinkedExe, false, FILE_ATTRIBUTE_NORMAL, L"hard links"},
+                        Case{kReparseManifest, true, FILE_ATTRIBUTE_READONLY, L"reparse point"},
+                        Case{kReparseManifest, false, FILE_ATTRIBUTE_READONLY, L"reparse point"},
+                        Case{kReparseFolder, true, FILE_ATTRIBUTE_NORMAL, L"reparse point"},
+                        Case{kReparseFolder, false, FILE_ATTRIBUTE_NORMAL, L"reparse point"}}) {
+    SCOPED_TRACE(std::to_string(c.plant) + (c.install ? " install" : " remove"));
+    NtfsFiles ntfs;
+    switcher::Switcher logic(registry_, app_, ntfs);
+    WriteFile(victim, "another file, not Burnisher's");
+    ASSERT_TRUE(SetFileAttributesW(victim.c_str(), c.victimAttributes));
+    Age(victim);
+    WriteFile(installed_, "an installed manifest");
+    SetFileAttributesW(installed_.c_str(), c.victimAttributes);
+    std::wstring named = c.plant == kLinkedExe ? exe : installed_;
+    if (c.plant == kLinkedManifest || c.plant == kLinkedExe) {
+      SetFileAttributesW(named.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ASSERT_TRUE(DeleteFileW(named.c_str()));
+      ASSERT_TRUE(CreateHardLinkW(named.c_str(), victim.c_str(), nullptr)) << GetLastError();
+    } else if (c.plant == kReparseManifest) {
+      ntfs.MarkReparsePoint(named);
+    } else {
+      ntfs.MarkReparsePoint(named = ide_);
+    }
+    AgeIdeExe();
+    const FileState before = StateOf(victim);
+    const FileState manifest = StateOf(installed_);
+    const FileState ideExe = StateOf(exe);
+    const std::vector<std::wstring> entries = FolderEntries(ide_);
+
+    const switcher::Outcome outcome = c.install ? logic.Install() : logic.Remove();
+    EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+    const std::wstring first = FirstLine(outcome.report);
+    EXPECT_NE(first.find(L"\"" + named + L"\""), std::wstring::npos) << Narrow(first);
+    EXPECT_NE(first.find(c.says), std::wstring::npos) << Narrow(first);
+    EXPECT_EQ(StateOf(victim), before);
+    EXPECT_EQ(StateOf(installed_), manifest);
+    EXPECT_EQ(StateOf(exe), ideExe);
+    EXPECT_EQ(FolderEntries(ide_), entries);
+
+    for (const std::wstring& path : {victim, installed_, exe}) {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
+    WriteFile(exe, "MZ stand-in");
+  }
+}
+
+// The IDE folder as a Unix symbolic link to another folder (the build plants it): Wine
+// opens it as a folder that is not the one named, and nothing is written or deleted there.
+TEST_F(SwitcherTest, AnIdeFolderLinkedElsewhereIsRefused) {
+  std::wstring planted = PLANTED_LINK_ROOT;
+  std::replace(planted.begin(), planted.end(), L'/', L'\\');
+  const std::wstring elsewhere = planted + L"\\elsewhere";
+  const std::wstring theirs = elsewhere + L"\\VB6.EXE.Manifest";
+  DeleteFileW(theirs.c_str());
+  SetInstallDir(planted + L"\\VS\\Common\\IDE\\IDE98");
+  const switcher::Outcome install = logic_.Install();
+  EXPECT_NE(FirstLine(install.report).find(L"leads to another folder"), std::wstring::npos)
+      << Narrow(install.report);
+  EXPECT_TRUE(FolderEntries(elsewhere).empty());
+  WriteFile(theirs, "theirs");
+  const switcher::Outcome remove = logic_.Remove();
+  EXPECT_NE(FirstLine(remove.report).find(L"leads to another folder"), std::wstring::npos)
+      << Narrow(remove.report);
+  EXPECT_EQ(ReadFile(theirs), "theirs");
+  DeleteFileW(theirs.c_str());
+}
+
+// InstallDir counts up to its first NUL, as Windows would read it as a path, so what
+// follows a NUL never steers a deletion or a new folder; a path in a device namespace
+// is refused before anything is opened.
+TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
+  const std::wstring victim = root_.Path() + L"\\victim.txt";
+  const std::wstring evil = root_.Path() + L"\\evil";
+  const std::wstring real = root_.Path() + L"\\VS\\Common\\IDE\\IDE98";
+  WriteFile(installed_, shipped_);
+  WriteFile(victim, "another file");
+  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), 0x27));
+  const FileState before = StateOf(victim);
+  const std::string list = Ansi(victim) + '\0' + Ansi(real) + '\0' + '\0';
+  for (const bool multi : {false, true}) {
+    if (multi) {
+      registry_.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "InstallDir",
+                         reg::kRegMultiSz, std::vector<uint8_t>(list.begin(), list.end()));
+    } else {
+      SetInstallDir(victim + L'\0' + real);
+    }
+    EXPECT_EQ(logic_.GetIdeFolder(), L"VB98");
+    EXPECT_FALSE(logic_.Remove().ok());
+    EXPECT_EQ(StateOf(victim), before);
+  }
+  SetInstallDir(evil + L'\0' + real);
+  EXPECT_FALSE(logic_.Install().ok());
+  EXPECT_FALSE(Exists(evil));
+
+  for (const wchar_t* device : {L"\\\\?\\", L"\\\\.\\", L"\\??\\", L"//?/"}) {
+    SetInstallDir(device + real);
+    EXPECT_FALSE(logic_.IsManifestInstalled()) << Narrow(device);
+    for (const switcher::Outcome& outcome : {logic_.Install(), logic_.Remove()}) {
+      EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+      EXPECT_NE(FirstLine(outcome.report).find(L"device namespace"), std::wstring::npos)
+          << Narrow(outcome.report);
+    }
+  }
+  EXPECT_EQ(ReadFile(installed_), shipped_);
 }
 
 TEST(SystemErrorText, IsTheSystemsOwnLineWithoutABreak) {
