@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 #include <string_view>
 
 namespace vbreg {
@@ -297,15 +296,6 @@ std::optional<String> FormatDouble(double value) {
 
 }  // namespace
 
-ByteArray::ByteArray(std::vector<uint8_t> bytes, int32_t lower) : bytes_(std::move(bytes)) {
-  const uint64_t count = bytes_.size();
-  if (count > std::numeric_limits<uint32_t>::max() ||
-      (count > 0 && static_cast<int64_t>(lower) + static_cast<int64_t>(count) - 1 > kInt32Max)) {
-    throw std::length_error("ByteArray: upper bound beyond the 32-bit range");
-  }
-  bounds_.push_back(Bound{lower, static_cast<uint32_t>(count)});
-}
-
 std::optional<ByteArray> ByteArray::WithBounds(std::vector<Bound> bounds,
                                                std::vector<uint8_t> bytes) {
   uint64_t total = bounds.empty() ? 0 : 1;
@@ -439,7 +429,8 @@ std::optional<ByteArray> Variant::ToBytes() const {
           bytes.push_back(static_cast<uint8_t>(c & 0xFFu));
           bytes.push_back(static_cast<uint8_t>(c >> 8));
         }
-        return ByteArray(std::move(bytes));
+        const auto count = static_cast<uint32_t>(bytes.size());
+        return ByteArray::WithBounds({ByteArray::Bound{0, count}}, std::move(bytes));
       }
       default:
         return std::nullopt;

@@ -39,11 +39,13 @@ constexpr Conversion ConversionFor(uint32_t codePage) {
 // A conversion that failed, with the Win32 error it failed with. The registry
 // class treats it as a failed step: no registry call is made with the empty or
 // partial text a failed conversion leaves behind.
-class ConversionError : public std::runtime_error {
+// Its base is std::exception alone: the standard's string-holding exceptions bring
+// some 50 KiB of the C++ runtime's strings into every program that throws one.
+class ConversionError : public std::exception {
  public:
-  explicit ConversionError(int32_t status)
-      : std::runtime_error("code page conversion failed"), status_(status) {}
-  int32_t status() const { return status_; }
+  explicit ConversionError(int32_t status) noexcept : status_(status) {}
+  const char* what() const noexcept override { return "code page conversion failed"; }
+  int32_t status() const noexcept { return status_; }
 
  private:
   int32_t status_;

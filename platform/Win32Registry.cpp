@@ -39,8 +39,8 @@ RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
 constexpr size_t kOneCallUnits = 1024;
 
 int CheckedLength(size_t n) {
-  if (n > static_cast<size_t>(INT_MAX))
-    throw std::length_error("text too long for the code page conversion");
+  // The system's conversion counts in int: a longer text cannot be converted at all.
+  if (n > static_cast<size_t>(INT_MAX)) throw ansi::ConversionError(ERROR_NOT_ENOUGH_MEMORY);
   return static_cast<int>(n);
 }
 
@@ -145,11 +145,17 @@ namespace {
 using VarI4FromStrFn = HRESULT(WINAPI*)(const wchar_t*, LCID, ULONG, LONG*);
 
 // oleaut32's own conversion, looked up once: neither exe imports oleaut32, and only
-// writing text as a number needs it. It is one of the KnownDLLs from Windows XP on,
-// so its bare name loads the system's copy.
+// writing text as a number needs it. Loaded by its full path in the system folder,
+// never by bare name: the calling program may run elevated from a folder another user
+// can write to.
 VarI4FromStrFn SystemConversion() {
   static const VarI4FromStrFn fn = [] {
-    const HMODULE module = ::LoadLibraryW(L"oleaut32.dll");  // kept for the process's life
+    wchar_t path[MAX_PATH + 16] = {};
+    const UINT n = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return VarI4FromStrFn{};
+    const wchar_t name[] = L"\\oleaut32.dll";
+    for (UINT i = 0; i < sizeof name / sizeof name[0]; ++i) path[n + i] = name[i];
+    const HMODULE module = ::LoadLibraryW(path);  // kept for the process's life
     if (module == nullptr) return VarI4FromStrFn{};
     return reinterpret_cast<VarI4FromStrFn>(
         reinterpret_cast<void*>(::GetProcAddress(module, "VarI4FromStr")));

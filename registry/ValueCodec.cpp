@@ -67,8 +67,13 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, std::span<const u
       if (count == 0) return std::nullopt;
       return Variant(api.FromAnsi(Expand(api, std::string(text(count - 1)))));
     case reg::kRegBinary:
-      return Variant(ByteArray(
-          std::vector<uint8_t>(buffer.begin(), buffer.begin() + static_cast<long>(count))));
+      // Bounds 0..count-1 always fit for registry data; WithBounds checks without throwing.
+      if (auto bytes = ByteArray::WithBounds(
+              {ByteArray::Bound{0, static_cast<uint32_t>(count)}},
+              std::vector<uint8_t>(buffer.begin(), buffer.begin() + static_cast<long>(count)))) {
+        return Variant(std::move(*bytes));
+      }
+      return std::nullopt;
     case reg::kRegDword: {
       // Only the first four bytes count, whatever the size; missing ones read as zero.
       uint32_t bits = 0;

@@ -499,7 +499,7 @@ TEST(Manifests, SayWhatEachProgramNeedsAndNoMore) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedExe,
-    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 196},
+    testing::Values(Shipped{"Burnisher.exe", "switcher", true, 128},
                     Shipped{"Sheenling.exe", "demo", false, 64}),
     [](const testing::TestParamInfo<Shipped>& param) {
       return std::string(param.param.exe).substr(0, std::string(param.param.exe).find('.'));
