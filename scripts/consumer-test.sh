@@ -32,6 +32,7 @@ if [ -z "${DISPLAY:-}" ]; then
   trap stop_display EXIT
 fi
 
+source scripts/report.sh
 passed=0
 failed=0
 cases=""
@@ -44,16 +45,14 @@ check() {  # check <name> <command...>: runs the command, its output into a log 
   local rc=$?
   took=$(($(date +%s) - start))
   if [ "$rc" = 0 ]; then
-    passed=$((passed + 1))
     echo "[       OK ] consumer.$name (${took} s)"
-    cases+="    <testcase classname=\"consumer\" name=\"$name\" status=\"run\" result=\"completed\" time=\"$took\"/>"$'\n'
+    record_case consumer "$name" "$took"
   else
-    failed=$((failed + 1))
     tail -n 20 "$log"
     echo "[  FAILED  ] consumer.$name (${took} s, full log $log)"
     local last
-    last=$(tail -n 1 "$log" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
-    cases+="    <testcase classname=\"consumer\" name=\"$name\" status=\"run\" result=\"completed\" time=\"$took\"><failure message=\"${last:-exit code $rc}\"/></testcase>"$'\n'
+    last=$(tail -n 1 "$log")
+    record_case consumer "$name" "$took" "${last:-exit code $rc}"
   fi
   return $rc
 }
@@ -106,5 +105,4 @@ check subproject-builds build_subproject &&
 check package-installs package && check installed-libraries-are-plain plain_libraries
 check installed-package-builds build_installed && check installed-package-runs run "$out/installed"
 echo "[==========] $((passed + failed)) consumer checks ran."
-source scripts/report.sh
 finish_report "$out" consumer checks

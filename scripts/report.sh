@@ -2,6 +2,22 @@
 # they close like a gtest program does, with a summary and a gtest XML report that
 # scripts/count-results.py counts with the test programs' own.
 # Uses the caller's $passed, $failed and $cases (testcase elements, one a line).
+
+# Counts one case and adds its testcase element: record_case <class> <name> <seconds>
+# [failure message] (a message, however short, marks it failed).
+record_case() {
+  local class=$1 name=$2 took=$3 message=${4-}
+  local element="    <testcase classname=\"$class\" name=\"$name\" status=\"run\" result=\"completed\" time=\"$took\""
+  if [ $# -lt 4 ]; then
+    passed=$((passed + 1))
+    cases+="$element/>"$'\n'
+  else
+    failed=$((failed + 1))
+    message=$(printf '%s' "$message" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
+    cases+="$element><failure message=\"$message\"/></testcase>"$'\n'
+  fi
+}
+
 finish_report() {  # finish_report <tree dir> <suite name> <what is counted, plural>
   local dir=$1 suite=$2 what=$3
   local total=$((passed + failed))

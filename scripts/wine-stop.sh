@@ -47,17 +47,15 @@ fi
 
 [ -n "$check" ] || exit 0
 left=$(wine_processes "$@")
+source "$root/scripts/report.sh"
 passed=0 failed=0 cases=
 mkdir -p "$check/test-results"
 if [ -z "$left" ]; then
-  passed=1
-  cases="    <testcase classname=\"Cleanup\" name=\"NoWineProcessOfTheTreeIsLeft\" status=\"run\" result=\"completed\" time=\"0\"/>"$'\n'
+  record_case Cleanup NoWineProcessOfTheTreeIsLeft 0
 else
-  failed=1
   echo "Wine processes of the tree still running:"
   while read -r pid _; do echo "  $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"; done <<<"$left"
-  message="$(wc -l <<<"$left") Wine processes of the tree still running"
-  cases="    <testcase classname=\"Cleanup\" name=\"NoWineProcessOfTheTreeIsLeft\" status=\"run\" result=\"completed\" time=\"0\"><failure message=\"$message\"/></testcase>"$'\n'
+  record_case Cleanup NoWineProcessOfTheTreeIsLeft 0 \
+    "$(wc -l <<<"$left") Wine processes of the tree still running"
 fi
-source "$root/scripts/report.sh"
 finish_report "$check" cleanup checks
