@@ -22,13 +22,43 @@ constinit UniqueLibrary commonControlsLibrary;
 // The window Main loaded; the program's only window.
 constinit FrmMain loadedForm;
 
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+// DLLs that system DLLs load by bare name, searched beside the exe first where nothing
+// says otherwise: loaded here from the system folder by full path, a later load by name
+// gets the module already loaded. Common Controls 6 loads uxtheme (and under Wine
+// msimg32 and version); on Vista and 7 uxtheme loads dwmapi, and advapi32 takes its
+// random numbers from cryptbase. A DLL the system lacks is simply not loaded.
+void PreloadSystemDlls() {
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH - 16);
+  if (folder == 0 || folder >= MAX_PATH - 16) return;
+  for (const wchar_t* name : {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll",
+                              L"\\cryptbase.dll", L"\\msimg32.dll"}) {
+    lstrcpynW(path + folder, name, MAX_PATH - static_cast<int>(folder));
+    // Loaded for the life of the program, never freed: nothing is leaked.
+    // cppcheck-suppress leakReturnValNotUsed
+    LoadLibraryW(path);
+  }
+}
+
+// From here on DLLs come from the system folder only, where Windows takes that setting
+// (8, and Vista and 7 with the loader update); elsewhere the preloading stands in.
+void RestrictDllSearch() {
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return;
+  const FARPROC proc = GetProcAddress(kernel, "SetDefaultDllDirectories");
+  if (proc == nullptr) return;
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(proc))(kSearchSystem32);
+}
+
 // comctl32 by its name, so that the manifest's Common Controls 6 is the one that loads,
 // but never a comctl32.dll planted beside the exe: searched in the system folder only
 // where Windows takes that flag (8, and Vista and 7 with the loader update). Elsewhere by
 // name only when the activation context redirects the name (no folder is searched
 // then), else by the system folder's full path, which Wine does not redirect.
 HMODULE LoadCommonControls() {
-  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   if (HMODULE loaded = LoadLibraryExW(L"comctl32.dll", nullptr, kSearchSystem32)) return loaded;
   ACTCTX_SECTION_KEYED_DATA redirected{};
   redirected.cbSize = sizeof redirected;
@@ -86,6 +116,10 @@ bool DeclareDpiAware() {
 }
 
 int Run() {
+  // Before anything loads a DLL by name: the program may be started from a downloads
+  // folder, where any page may have left one.
+  PreloadSystemDlls();
+  RestrictDllSearch();
   // Before any window exists, whether or not the manifest beside the exe says the same.
   static_cast<void>(DeclareDpiAware());
   Main();

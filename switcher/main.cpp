@@ -32,15 +32,15 @@ extern "C" [[gnu::used]] const LoadConfig loadConfig __asm__("__load_config_used
 
 // DLLs that system DLLs load by bare name, searched beside the exe first where nothing
 // says otherwise: loaded here from the system folder by full path, a later load by name
-// gets the module already loaded. Burnisher's start loads uxtheme and version (seen under
-// Wine); on Vista and 7 uxtheme loads dwmapi, and advapi32 takes its random numbers from
-// cryptbase. A DLL the system lacks is simply not loaded.
+// gets the module already loaded. Common Controls 6 loads uxtheme (and under Wine
+// msimg32 and version); on Vista and 7 uxtheme loads dwmapi, and advapi32 takes its
+// random numbers from cryptbase. A DLL the system lacks is simply not loaded.
 void PreloadSystemDlls() {
   wchar_t path[MAX_PATH];
   const UINT folder = GetSystemDirectoryW(path, MAX_PATH - 16);
   if (folder == 0 || folder >= MAX_PATH - 16) return;
-  for (const wchar_t* name :
-       {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll", L"\\cryptbase.dll"}) {
+  for (const wchar_t* name : {L"\\uxtheme.dll", L"\\dwmapi.dll", L"\\version.dll",
+                              L"\\cryptbase.dll", L"\\msimg32.dll"}) {
     lstrcpynW(path + folder, name, MAX_PATH - static_cast<int>(folder));
     // Loaded for the life of the program, never freed: nothing is leaked.
     // cppcheck-suppress leakReturnValNotUsed
@@ -51,8 +51,7 @@ void PreloadSystemDlls() {
 // The program may run elevated from a downloads folder: DLLs are loaded from the
 // system folder only, never from beside the exe. Looked up at run time because the
 // function is missing on systems without the loader update (XP, Vista and 7 without
-// it), where the preloading above stands in; it runs everywhere, since under Wine
-// Common Controls 6 still loads a uxtheme.dll beside the exe after this call.
+// it), where the preloading above stands in.
 void RestrictDllSearch() {
   const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (!kernel) return;
@@ -63,13 +62,48 @@ void RestrictDllSearch() {
   setDirectories(kSearchSystem32);
 }
 
+// comctl32 is not imported: the loader would resolve an import (and comctl32's own
+// imports, uxtheme first) before any code of ours runs, beside the exe first on every
+// Windows before 10. Loaded here by name, so that the activation context of Burnisher's
+// manifest gives Common Controls 6 (no folder is searched for a redirected name), but
+// from the system folder only where Windows takes that flag; else by name only when the
+// activation context redirects it, else by the system folder's full path.
+HMODULE LoadCommonControls() {
+  if (HMODULE loaded = LoadLibraryExW(L"comctl32.dll", nullptr, kSearchSystem32)) return loaded;
+  ACTCTX_SECTION_KEYED_DATA redirected{};
+  redirected.cbSize = sizeof redirected;
+  if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                               L"comctl32.dll", &redirected)) {
+    return LoadLibraryW(L"comctl32.dll");
+  }
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH - 16);
+  if (folder == 0 || folder >= MAX_PATH - 16) return nullptr;
+  lstrcpynW(path + folder, L"\\comctl32.dll", MAX_PATH - static_cast<int>(folder));
+  return LoadLibraryW(path);
+}
+
+// Registers the common control classes; the window still opens (in the standard style)
+// where comctl32 cannot be had.
+void StartCommonControls() {
+  // Loaded for the life of the program: the window's buttons come from it.
+  // cppcheck-suppress leakReturnValNotUsed
+  const HMODULE comctl32 = LoadCommonControls();
+  if (!comctl32) return;
+  using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto init = reinterpret_cast<InitProc>(
+      reinterpret_cast<void (*)()>(GetProcAddress(comctl32, "InitCommonControlsEx")));
+  if (!init) return;
+  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  init(&classes);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   PreloadSystemDlls();
   RestrictDllSearch();
-  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&classes);
+  StartCommonControls();
 
   switcher::Switcher logic(vbreg::PlatformRegistry(), switcher::ExeFolder());
   switcher::frmMain form(logic);

@@ -2,10 +2,12 @@
 // with or without the manifest beside it, started and inspected from outside.
 #include "demo/frmMain.h"
 #include "tests/gui/GuiDriver.h"
+#include "tests/gui/PlantedDlls.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,27 +34,32 @@ const std::wstring kDescription =
 // One running copy of Sheenling and its window.
 struct RunningSheenling {
   gui::TempDirectory folder;
+  std::unique_ptr<gui::PlantedDlls> planted;
   gui::Process process;
   HWND window;
 };
 
-RunningSheenling Launch(bool withManifest) {
+// With `plantDlls`, DLLs are left beside the copy under the names its start loads.
+RunningSheenling Launch(bool withManifest, bool plantDlls = false) {
   gui::TempDirectory folder;
   gui::CopyFileOrThrow(BuiltFolder() + L"\\Sheenling.exe", folder.Path() + L"\\Sheenling.exe");
   if (withManifest) {
     gui::CopyFileOrThrow(BuiltFolder() + L"\\Sheenling.exe.manifest",
                          folder.Path() + L"\\Sheenling.exe.manifest");
   }
+  std::unique_ptr<gui::PlantedDlls> planted;
+  if (plantDlls) planted = std::make_unique<gui::PlantedDlls>(folder.Path());
   gui::Process process = gui::Process::Start(folder.Path() + L"\\Sheenling.exe", folder.Path());
   const HWND window = gui::WaitForTopLevelWindow(process.Id(), L"Sheenling");
   gui::WaitForControls(window,
                        {cmdButton, chkCheckBox, Option1, List1, lblDescription, Combo1, Text1});
-  return RunningSheenling{std::move(folder), std::move(process), window};
+  return RunningSheenling{std::move(folder), std::move(planted), std::move(process), window};
 }
 
 LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) {
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                           static_cast<UINT>(gui::Scaled(5s).count()), &result)) {
     ADD_FAILURE() << "no answer to message " << message;
   }
   return static_cast<LRESULT>(result);
@@ -161,6 +168,16 @@ TEST_P(SheenlingWindow, LoadsComctl32FromWinSxSOnlyWithTheManifest) {
       EXPECT_TRUE(gui::ContainsNoCase(path, L"\\system32\\comctl32.dll")) << gui::Narrow(path);
     }
   }
+}
+
+// DLLs left beside the program under the names its start loads never load, whichever
+// comctl32 the manifest (or its absence) selects.
+TEST_P(SheenlingWindow, DllsPlantedBesideItNeverLoad) {
+  RunningSheenling app = Launch(GetParam(), true);
+  EXPECT_EQ(app.planted->Loaded(&app.process), std::vector<std::wstring>{});
+  PostMessageW(app.window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(app.process.WaitForExit(), std::optional<DWORD>(0u));
+  EXPECT_EQ(app.planted->Loaded(), std::vector<std::wstring>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(ManifestBesideTheExe, SheenlingWindow, testing::Bool(),

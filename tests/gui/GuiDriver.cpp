@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
@@ -16,14 +17,15 @@ namespace {
 
 std::string Win32Error(DWORD code) { return "Win32 error " + std::to_string(code); }
 
-DWORD ToMs(std::chrono::milliseconds limit) {
+DWORD ToMs(std::chrono::milliseconds unscaled) {
+  const std::chrono::milliseconds limit = Scaled(unscaled);
   if (limit.count() <= 0) return 0;
   if (limit.count() >= static_cast<long long>(INFINITE - 1)) return INFINITE - 1;
   return static_cast<DWORD>(limit.count());
 }
 
 std::string Seconds(std::chrono::milliseconds limit) {
-  return std::to_string(limit.count() / 1000) + " s";
+  return std::to_string(Scaled(limit).count() / 1000) + " s";
 }
 
 std::string Hex(HWND hwnd) {
@@ -33,6 +35,16 @@ std::string Hex(HWND hwnd) {
 }
 
 }  // namespace
+
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
+  static const long long scale = [] {
+    wchar_t text[16];
+    const DWORD n = GetEnvironmentVariableW(L"PROJECT_WAIT_SCALE", text, 16);
+    const long long value = n > 0 && n < 16 ? wcstoll(text, nullptr, 10) : 1;
+    return value >= 1 && value <= 100 ? value : 1;
+  }();
+  return limit * scale;
+}
 
 // ---------------------------------------------------------------- handles, processes
 
@@ -134,13 +146,13 @@ std::wstring ClassName(HWND hwnd) {
 
 std::wstring WindowText(HWND hwnd) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &length)) {
     Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXTLENGTH");
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+                           SMTO_ABORTIFHUNG, ToMs(5s), &copied)) {
     Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXT");
   }
   text.resize(std::min<size_t>(copied, length));
@@ -341,7 +353,7 @@ void Click(HWND button) {
 
 LRESULT CheckState(HWND button) {
   DWORD_PTR state = 0;
-  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state)) {
+  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &state)) {
     Fail("button " + Hex(button) + " did not answer BM_GETCHECK");
   }
   return static_cast<LRESULT>(state);

@@ -43,6 +43,10 @@ using namespace std::chrono_literals;
 // The default limit of every wait: generous, because a fresh Wine display is slow.
 inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
 
+// Every limit of a wait, times PROJECT_WAIT_SCALE (a whole number, 1 when unset): a run
+// under an emulator sets it, where a program starts many times slower.
+std::chrono::milliseconds Scaled(std::chrono::milliseconds limit);
+
 // Owns one kernel handle; closes it when it goes.
 class UniqueHandle {
  public:
@@ -214,7 +218,7 @@ void AnswerMessageBox(HWND box, int buttonId = IDOK);
 // Waits for an arbitrary condition; false when `limit` passed without it holding.
 template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWait) {
-  const auto end = std::chrono::steady_clock::now() + limit;
+  const auto end = std::chrono::steady_clock::now() + Scaled(limit);
   for (;;) {
     if (condition()) return true;
     if (std::chrono::steady_clock::now() >= end) return false;

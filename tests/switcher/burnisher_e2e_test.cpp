@@ -15,6 +15,7 @@
 #include "switcher/SwitcherCore.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
+#include "tests/gui/PlantedDlls.h"
 
 namespace {
 
@@ -493,6 +494,24 @@ TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
   ASSERT_TRUE(DeleteFileW(installed_.c_str()));
   const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
   EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+}
+
+// DLLs left beside Burnisher under the names its start loads, as in a downloads folder,
+// never load; it still switches, and in the XP style: Common Controls 6 from its
+// manifest's activation context.
+TEST_F(BurnisherTest, DllsPlantedBesideItNeverLoadAndItStillSwitches) {
+  const gui::PlantedDlls planted(app_);
+  Window w = Open();
+  bool commonControls6 = false;
+  for (const std::wstring& module : w.app.LoadedModules()) {
+    commonControls6 |= gui::ContainsNoCase(module, L"\\winsxs\\") &&
+                       gui::ContainsNoCase(module, L"\\comctl32.dll");
+  }
+  EXPECT_TRUE(commonControls6) << "Common Controls 6 should come from Burnisher's manifest";
+  EXPECT_EQ(planted.Loaded(&w.app), std::vector<std::wstring>{});
+  ClickAndConfirm(w, switcher::kIdOn);
+  EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+  EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
 }
 
 }  // namespace
