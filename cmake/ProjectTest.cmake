@@ -46,3 +46,25 @@ function(add_high_dpi_test name)
     ENVIRONMENT "GTEST_OUTPUT=xml:${TEST_RESULTS_PATH}/${run}.xml;PROJECT_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-144dpi;PROJECT_WINE_DPI=144"
     TIMEOUT 300 RUN_SERIAL ON LABELS gui)
 endfunction()
+
+# add_emulated_run(<name> <test program> [GUI] [ARGS ...] [ENVIRONMENT ...])
+# A run of a test program of the 32-bit tree, as emulated_<name>, for the stage that
+# starts the shipped exes under emulated 32-bit Wine where the kernel runs no 32-bit
+# programs (scripts/win32-emulated.sh). Labelled "emulated": the tree's own run leaves
+# these out. Each starts in a prefix of its own (made once, kept), waits five times
+# longer, and has 20 minutes: a 32-bit process takes some ten seconds to start there.
+function(add_emulated_run name program)
+  if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    return()
+  endif()
+  cmake_parse_arguments(E "GUI" "" "ARGS;ENVIRONMENT" ${ARGN})
+  set(run emulated_${name})
+  add_test(NAME ${run} COMMAND ${program} ${E_ARGS})
+  set(labels emulated)
+  if(E_GUI)
+    list(APPEND labels gui)
+  endif()
+  set_tests_properties(${run} PROPERTIES
+    ENVIRONMENT "GTEST_OUTPUT=xml:${TEST_RESULTS_PATH}/${run}.xml;PROJECT_EMULATED=1;PROJECT_WAIT_SCALE=5;PROJECT_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-emulated;${E_ENVIRONMENT}"
+    TIMEOUT 1200 RUN_SERIAL ON LABELS "${labels}")
+endfunction()

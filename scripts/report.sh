@@ -18,6 +18,13 @@ record_case() {
   fi
 }
 
+# Adds a case that did not run and why: record_skipped <class> <name> <reason>.
+record_skipped() {
+  local reason
+  reason=$(printf '%s' "$3" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
+  cases+="    <testcase classname=\"$1\" name=\"$2\" status=\"run\" result=\"skipped\" time=\"0\"><skipped message=\"$reason\"/></testcase>"$'\n'
+}
+
 finish_report() {  # finish_report <tree dir> <suite name> <what is counted, plural>
   local dir=$1 suite=$2 what=$3
   local total=$((passed + failed))

@@ -14,13 +14,13 @@ check=
 if [ "${1:-}" = --check ]; then check=$2; shift 2; fi
 [ $# -gt 0 ] || set -- "$root/build"
 
-# "<pid> <prefix>" for each Wine process (or Xvfb) whose WINEPREFIX lies in a folder
-# given. The scripts themselves carry WINEPREFIX too, so only Wine's own programs count.
+# "<pid> <prefix>" for each Wine process (or Xvfb, or the emulator running a 32-bit
+# Wine process) whose WINEPREFIX lies in a folder given. The scripts themselves carry WINEPREFIX too, so only Wine's own programs count.
 wine_processes() {
   local p exe prefix dir
   for p in /proc/[0-9]*; do
     exe=$(readlink "$p/exe" 2>/dev/null) || continue
-    case $exe in /usr/lib/wine/* | */wine*-preloader | */Xvfb) ;; *) continue ;; esac
+    case $exe in /usr/lib/wine/* | */wine*-preloader | */qemu-i386* | */Xvfb) ;; *) continue ;; esac
     prefix=$({ tr '\0' '\n' <"$p/environ" | sed -n 's/^WINEPREFIX=//p'; } 2>/dev/null)
     [ -n "$prefix" ] || continue
     for dir in "$@"; do

@@ -16,11 +16,11 @@ namespace {
 // and what they import (kernelbase, sechost, ucrtbase and the like).
 constexpr const wchar_t* kNames[] = {L"comctl32", L"uxtheme", L"msimg32", L"dwmapi", L"cryptbase"};
 
-std::wstring Overrides() {
+// The run's own overrides, and the planted names' native copies first.
+std::wstring Overrides(const std::wstring& theRunsOwn) {
   std::wstring names;
   for (const wchar_t* name : kNames) names += (names.empty() ? L"" : L",") + std::wstring(name);
-  // The project's runs keep Wine's own browser and .NET stand-ins out, as wine-env.sh does.
-  return L"mscoree,mshtml=;" + names + L"=n,b";
+  return (theRunsOwn.empty() ? L"" : theRunsOwn + L";") + names + L"=n,b";
 }
 
 }  // namespace
@@ -34,26 +34,19 @@ PlantedDlls::PlantedDlls(std::wstring folder) : folder_(std::move(folder)) {
       GetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved, static_cast<DWORD>(std::size(saved)));
   hadOverrides_ = n > 0 && n < std::size(saved);
   if (hadOverrides_) savedOverrides_.assign(saved, n);
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", Overrides().c_str());
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", Overrides(savedOverrides_).c_str());
 }
 
 PlantedDlls::~PlantedDlls() {
   SetEnvironmentVariableW(L"WINEDLLOVERRIDES", hadOverrides_ ? savedOverrides_.c_str() : nullptr);
 }
 
-std::vector<std::wstring> PlantedDlls::Loaded(const Process* running) const {
+std::vector<std::wstring> PlantedDlls::Loaded() const {
   std::vector<std::wstring> loaded;
   for (const wchar_t* name : kNames) {
     const std::wstring dll = folder_ + L"\\" + name + L".dll";
     if (GetFileAttributesW((dll + L".loaded").c_str()) != INVALID_FILE_ATTRIBUTES) {
-      loaded.push_back(dll + L" (its DllMain ran)");
-    }
-  }
-  if (running != nullptr) {
-    for (const std::wstring& module : running->LoadedModules()) {
-      for (const wchar_t* name : kNames) {
-        if (ContainsNoCase(module, folder_ + L"\\" + name + L".dll")) loaded.push_back(module);
-      }
+      loaded.push_back(dll);
     }
   }
   return loaded;

@@ -21,8 +21,9 @@ class PlantedDlls {
   PlantedDlls& operator=(const PlantedDlls&) = delete;
   ~PlantedDlls();  // puts WINEDLLOVERRIDES back
 
-  // The planted DLLs that ran (left their mark), and those `running` holds now.
-  std::vector<std::wstring> Loaded(const Process* running = nullptr) const;
+  // The planted DLLs that were loaded: each leaves a mark as it loads (under Wine even
+  // one whose imports do not resolve), which outlasts the program.
+  std::vector<std::wstring> Loaded() const;
 
  private:
   std::wstring folder_;
