@@ -47,17 +47,21 @@ function(add_high_dpi_test name)
     TIMEOUT 300 RUN_SERIAL ON LABELS gui)
 endfunction()
 
-# add_emulated_run(<name> <test program> [GUI] [ARGS ...] [ENVIRONMENT ...])
+# add_emulated_run(<name> <test program> [GUI] [TIMEOUT <s>] [ARGS ...] [ENVIRONMENT ...])
 # A run of a test program of the 32-bit tree, as emulated_<name>, for the stage that
 # starts the shipped exes under emulated 32-bit Wine where the kernel runs no 32-bit
 # programs (scripts/win32-emulated.sh). Labelled "emulated": the tree's own run leaves
-# these out. Each starts in a prefix of its own (made once, kept), waits five times
-# longer, and has 20 minutes: a 32-bit process takes some ten seconds to start there.
+# these out. Each starts in a prefix of its own (made once, kept) and waits five times
+# longer: a 32-bit process takes some ten seconds to start there. TIMEOUT defaults to
+# 300 s.
 function(add_emulated_run name program)
   if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
     return()
   endif()
-  cmake_parse_arguments(E "GUI" "" "ARGS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(E "GUI" "TIMEOUT" "ARGS;ENVIRONMENT" ${ARGN})
+  if(NOT E_TIMEOUT)
+    set(E_TIMEOUT 300)
+  endif()
   set(run emulated_${name})
   add_test(NAME ${run} COMMAND ${program} ${E_ARGS})
   set(labels emulated)
@@ -66,5 +70,5 @@ function(add_emulated_run name program)
   endif()
   set_tests_properties(${run} PROPERTIES
     ENVIRONMENT "GTEST_OUTPUT=xml:${TEST_RESULTS_PATH}/${run}.xml;PROJECT_EMULATED=1;PROJECT_WAIT_SCALE=5;PROJECT_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-emulated;${E_ENVIRONMENT}"
-    TIMEOUT 1200 RUN_SERIAL ON LABELS "${labels}")
+    TIMEOUT ${E_TIMEOUT} RUN_SERIAL ON LABELS "${labels}")
 endfunction()
