@@ -3,6 +3,9 @@
 # scripts/count-results.py counts with the test programs' own.
 # Uses the caller's $passed, $failed and $cases (testcase elements, one a line).
 
+# Text fit for an XML attribute.
+xml_attribute() { printf '%s' "$1" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g'; }
+
 # Counts one case and adds its testcase element: record_case <class> <name> <seconds>
 # [failure message] (a message, however short, marks it failed).
 record_case() {
@@ -13,16 +16,13 @@ record_case() {
     cases+="$element/>"$'\n'
   else
     failed=$((failed + 1))
-    message=$(printf '%s' "$message" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
-    cases+="$element><failure message=\"$message\"/></testcase>"$'\n'
+    cases+="$element><failure message=\"$(xml_attribute "$message")\"/></testcase>"$'\n'
   fi
 }
 
 # Adds a case that did not run and why: record_skipped <class> <name> <reason>.
 record_skipped() {
-  local reason
-  reason=$(printf '%s' "$3" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
-  cases+="    <testcase classname=\"$1\" name=\"$2\" status=\"run\" result=\"skipped\" time=\"0\"><skipped message=\"$reason\"/></testcase>"$'\n'
+  cases+="    <testcase classname=\"$1\" name=\"$2\" status=\"run\" result=\"skipped\" time=\"0\"><skipped message=\"$(xml_attribute "$3")\"/></testcase>"$'\n'
 }
 
 finish_report() {  # finish_report <tree dir> <suite name> <what is counted, plural>

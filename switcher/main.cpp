@@ -87,7 +87,6 @@ HMODULE LoadCommonControls() {
 // where comctl32 cannot be had.
 void StartCommonControls() {
   // Loaded for the life of the program: the window's buttons come from it.
-  // cppcheck-suppress leakReturnValNotUsed
   const HMODULE comctl32 = LoadCommonControls();
   if (!comctl32) return;
   using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
