@@ -77,8 +77,13 @@ class Variant {
   const std::vector<Variant>& AsArray() const;
 
   // To a 32-bit signed integer: a fraction rounds to the nearest, an exact half to
-  // the even neighbour; text holding a number gives that number; True -1, False 0,
-  // Empty 0. Null, other text, arrays and numbers outside the range fail.
+  // the even neighbour; text holding a number gives that number (NumberFromText, as an
+  // en-US system reads it); True -1, False 0, Empty 0. Null, other text, arrays and
+  // numbers outside the range fail.
+  // A value carries no locale, so this reading never changes with the user's settings.
+  // The registry writer reads text in the user's own locale instead
+  // (RegistryApi::NumberFromText): it stores what the system the value goes to would
+  // read. On an en-US system the two agree.
   std::optional<int32_t> ToInt32() const;
   // To text: numbers give their decimal text, Booleans "True"/"False", Empty the
   // empty string, a byte array its bytes read as UTF-16 (low byte first). Null, the

@@ -9,7 +9,7 @@
 
 #include "common/Collection.h"
 #include "tests/standin/FakeCaseTable.h"
-#include "tests/standin/FakeNumberText.h"
+#include "common/NumberText.h"
 #include "tests/standin/FakeRegistryImpl.h"
 
 using namespace fake;
@@ -136,7 +136,8 @@ void FakeRegistry::SetUserLocale(const std::string& name) {
 }
 
 std::optional<int32_t> FakeRegistry::NumberFromText(std::u16string_view text) {
-  return LocaleTextToInt32(text, impl_->germanNumbers ? GermanNumbers() : UnitedStatesNumbers());
+  return vbreg::NumberFromText(text,
+                               impl_->germanNumbers ? vbreg::kGermanNumbers : vbreg::kUnitedStatesNumbers);
 }
 
 // ---- The ANSI conversions ----------------------------------------------------------------
