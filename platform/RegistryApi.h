@@ -39,6 +39,7 @@ inline constexpr RegStatus kSuccess = 0;
 inline constexpr RegStatus kFileNotFound = 2;
 inline constexpr RegStatus kAccessDenied = 5;
 inline constexpr RegStatus kInvalidHandle = 6;
+inline constexpr RegStatus kNotEnoughMemory = 8;
 inline constexpr RegStatus kBadNetPath = 53;
 inline constexpr RegStatus kInvalidParameter = 87;
 inline constexpr RegStatus kBadPathName = 161;

@@ -1,8 +1,11 @@
+// The object's own state, and reading and writing one value at its location.
+
 #include "registry/RegistryRoutines.h"
 
 #include <utility>
 
-#include "registry/KeyHandle.h"
+#include "registry/Key.h"
+#include "registry/NoThrow.h"
 #include "registry/ValueCodec.h"
 
 namespace vbreg {
@@ -29,20 +32,26 @@ String RegistryRoutines::ObjectPath() const {
 }
 
 Variant RegistryRoutines::GetRegistryValue(const String& ValueName, const Variant& DefaultValue) {
-  Variant result = DefaultValue.IsMissing() ? Variant() : DefaultValue;
-  try {
-    KeyHandle key(*api_);
-    const std::string path = api_->ToAnsi(ObjectPath());
-    key.Adopt(api_->RegOpenKeyExA(hkey_, path.c_str(), 0, reg::kKeyRead, key.Out()) ==
-              reg::kSuccess);
-    if (!key) return result;
-    if (auto decoded = codec::QueryValue(*api_, key.get(), ValueName)) {
-      result = std::move(*decoded);
-    }
-  } catch (...) {
-    // Nothing escapes the class; what was decided before the failure stands.
-  }
-  return result;
+  Variant result;
+  return Guard([&] { return std::move(result); },
+               [&] {
+                 if (!DefaultValue.IsMissing()) result = DefaultValue;
+                 const Key key = Key::Open(*api_, hkey_, api_->ToAnsi(ObjectPath()), reg::kKeyRead);
+                 if (!key) return std::move(result);
+                 if (auto decoded = codec::QueryValue(*api_, key.get(), ValueName)) {
+                   result = std::move(*decoded);
+                 }
+                 return std::move(result);
+               });
+}
+
+bool RegistryRoutines::SetRegistryValue(const String& ValueName, const Variant& value,
+                                        const int32_t& DType) {
+  return Guard(false, [&] {
+    // Write access to an existing key only: the writer never creates a key.
+    const Key key = Key::Open(*api_, hkey_, api_->ToAnsi(ObjectPath()), reg::kKeyWrite);
+    return key && codec::WriteValue(*api_, key.get(), ValueName, value, DType);
+  });
 }
 
 String RegistryRoutines::TrimNull(String& item) {

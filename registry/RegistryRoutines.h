@@ -74,6 +74,10 @@ class RegistryRoutines {
 
  private:
   String ObjectPath() const;  // KeyRoot + "\" + Subkey, unchanged
+  // CreateKey and DeleteValue with a name: what the registry was given goes back
+  // through the pointer when the caller passed a variable to take it.
+  String CreateNamed(const Variant& KeyName, Variant* resolved);
+  RegStatus DeleteNamed(const String& ValueName, String* carried);
 
   RegistryApi* api_;
   RegHandle hkey_ = 0;

@@ -1,6 +1,8 @@
 #pragma once
 // The one reading and the one writing of value data, shared by the local and the
 // remote members of RegistryRoutines, so both paths give exactly the same results.
+// A step that fails by throwing (a text that does not convert, no memory) is let
+// through: the member's guard turns it into the member's result.
 
 #include <cstdint>
 #include <optional>

@@ -1,11 +1,10 @@
-#include "registry/ValueCodec.h"
+// The one reading of value data, for the local and the remote reader alike.
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <span>
 
-#include "registry/RegistryRoutines.h"
+#include "registry/ValueCodec.h"
 
 namespace vbreg {
 
@@ -85,9 +84,9 @@ std::optional<Variant> Decode(RegistryApi& api, uint32_t type, std::span<const u
     case reg::kRegMultiSz: {
       // Too short to hold its two terminators: there is no list to give.
       if (count < 2) return std::nullopt;
+      // Nor is a list whose first element is empty.
       String list = api.FromAnsi(text(count - 2));
-      String first = list;
-      if (RegistryRoutines::TrimNull(first).empty()) return std::nullopt;
+      if (list.empty() || list.front() == u'\0') return std::nullopt;
       return Variant(std::move(list));
     }
     default:
