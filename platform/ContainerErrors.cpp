@@ -1,12 +1,16 @@
-// Linked into Burnisher only, in place of a piece of the C++ runtime (Sheenling is
-// built without exceptions and needs none of this).
+// Burnisher's containers report an impossible size or index as std::bad_alloc.
 //
-// The containers and strings report an impossible size or index through these. The
-// runtime's own versions sit in one object with all the others, each of which builds
-// a standard exception around a copy-on-write string: together about 80 KiB of
-// Burnisher. Nothing in the programs tells those exceptions apart (the registry class
-// turns every failed step into its result), so each is reported as the one that
-// needs no string: a failed allocation.
+// Linked into Burnisher, and into the tests of the registry class and the switcher on
+// Windows, in place of the C++ runtime's own versions of these functions. Those sit in
+// one object together, and each builds a standard exception around a copy-on-write
+// string: some 80 KiB of Burnisher for messages nobody reads. Here each throws the
+// one standard exception that needs no string.
+//
+// It holds because no code in Burnisher tells these exceptions apart: every member of
+// the registry class turns whatever its body throws into its result, through one
+// handler for all (registry/NoThrow.h), and the switcher catches nothing. Code that
+// wants to catch std::out_of_range or std::length_error from a container has to look
+// before it asks instead. Sheenling is built without exceptions and needs none of this.
 #include <new>
 
 namespace std {

@@ -11,33 +11,15 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
+
+#include "switcher/Win32Helpers.h"
 
 namespace files {
 
-// Closes a file handle when it goes.
-class Handle {
- public:
-  Handle() noexcept = default;
-  explicit Handle(HANDLE h) noexcept : h_(h) {}
-  Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, INVALID_HANDLE_VALUE)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    std::swap(h_, other.h_);
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { reset(); }
-  HANDLE get() const noexcept { return h_; }
-  bool valid() const noexcept { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  void reset() noexcept {
-    if (valid()) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_ = INVALID_HANDLE_VALUE;
+struct CloseFile {
+  void operator()(HANDLE file) const noexcept { CloseHandle(file); }
 };
+using Handle = switcher::Owned<CloseFile>;
 
 // What the file system says of an open file.
 struct Info {

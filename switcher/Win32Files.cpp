@@ -3,7 +3,7 @@
 // SetFileInformationByHandle passes the same requests to NtSetInformationFile, so one
 // path serves every version. Looked up at run time: the exe imports nothing from ntdll,
 // and nothing newer than XP (GetFinalPathNameByHandleW is Vista's).
-#include "platform/FileApi.h"
+#include "switcher/FileApi.h"
 
 namespace files {
 namespace {

@@ -50,7 +50,7 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   const int x = work.left + (work.right - work.left - width) / 2;
   const int y = work.top + (work.bottom - work.top - height) / 2;
 
-  hwnd_ = CreateWindowExW(0, kClassName, kTitle.data(), kWindowStyle, x, y, width, height, nullptr,
+  hwnd_ = CreateWindowExW(0, kClassName, kTitle, kWindowStyle, x, y, width, height, nullptr,
                           nullptr, instance, this);
   if (!hwnd_) return false;
 
@@ -191,13 +191,11 @@ void frmMain::cmdIDEOff_Click() {
 }
 
 void frmMain::Finish(const Outcome& outcome) {
-  const std::wstring title(kTitle);
   if (outcome.ok()) {
-    MessageBoxW(hwnd_, std::wstring(kReopenMessage).c_str(), title.c_str(),
-                MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(hwnd_, kReopenMessage, kTitle, MB_OK | MB_ICONINFORMATION);
   } else {
     exitCode_ = static_cast<int>(outcome.error);
-    MessageBoxW(hwnd_, outcome.report.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(hwnd_, outcome.report.c_str(), kTitle, MB_OK | MB_ICONERROR);
   }
   DestroyWindow(hwnd_);
 }

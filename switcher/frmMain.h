@@ -1,7 +1,7 @@
 #pragma once
 // Burnisher's only window: a description, the two switching buttons (exactly one
-// enabled) and an about line. It wires the controls to the Switcher; the decisions
-// themselves live in SwitcherCore.
+// enabled) and an about line. It wires the controls to the Switcher, which makes the
+// decisions.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "switcher/SwitcherCore.h"
+#include "switcher/Switcher.h"
 
 namespace switcher {
 
@@ -34,6 +34,8 @@ inline constexpr wchar_t kDescriptionText[] =
     L"This tool will turn the GUI of the VB6 IDE the style XP. 'The trick is very simple, all "
     L"you need is to put the Manifest file ('VB6.EXE.Manifest') under the VB6 directory, reopen "
     L"the VB6 IDE and that's it.";
+inline constexpr wchar_t kTitle[] = L"Burnisher";
+inline constexpr wchar_t kReopenMessage[] = L"Reopen the VB6 IDE now...";
 inline constexpr wchar_t kOnText[] = L"Turn my VB6 IDE to XP style";
 inline constexpr wchar_t kOffText[] = L"Turn my VB6 IDE to standard style";
 inline constexpr wchar_t kAboutText[] =

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/RegistryApi.h"
-#include "switcher/SwitcherCore.h"
+#include "switcher/Switcher.h"
 #include "switcher/frmMain.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <set>
 #include <string>
 
-#include "platform/FileApi.h"
+#include "switcher/FileApi.h"
 
 class NtfsFiles final : public files::FileApi {
  public:

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "switcher/SwitcherCore.h"
+#include "switcher/Switcher.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/PlantedDlls.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/standin/FakeRegistry.h"
-#include "switcher/SwitcherCore.h"
+#include "switcher/Switcher.h"
 #include "tests/switcher/NtfsFiles.h"
 
 namespace {

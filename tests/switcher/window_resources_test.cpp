@@ -10,7 +10,7 @@
 
 #include "demo/frmMain.h"
 #include "tests/standin/FakeRegistry.h"
-#include "switcher/SwitcherCore.h"
+#include "switcher/Switcher.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 
