@@ -9,7 +9,7 @@ if(WIN32)
   # The win32 thread model's C++ library has no std::mutex or std::condition_variable,
   # which GoogleTest's one-shot Notification is built on; it gets a Win32 event instead.
   target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
-  target_compile_options(gtest PUBLIC -include ${CMAKE_CURRENT_LIST_DIR}/GTestNotification.h)
+  target_compile_options(gtest PUBLIC -include ${PROJECT_SOURCE_DIR}/tests/support/GTestNotification.h)
 endif()
 
 set(TEST_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)

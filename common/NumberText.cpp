@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 namespace vbreg {
 
@@ -179,12 +178,12 @@ std::optional<int32_t> NumberFromText(std::u16string_view text, const NumberLoca
 
 namespace {
 
-// The exact decimal digits of a finite, non-zero double, most significant first,
-// and the power of ten of the first one. Every double is m * 2^e with m below 2^53,
-// so its decimal expansion is finite: m * 2^e for e >= 0, and m * 5^-e shifted by
-// -e places for e < 0. A little base-10^9 arithmetic gives it exactly, which the
-// 15-digit rounding below needs to break ties as an exact half; it also keeps the
-// C++ library's shortest-round-trip tables and the C runtime's printf out of the exe.
+// The exact decimal digits of a finite, non-zero double, most significant first, and
+// the power of ten of the first one. Every double is m * 2^e with m below 2^53, so its
+// decimal expansion is finite: m multiplied by 2^e, or divided by 2^-e digit by digit,
+// each remainder carried on into further places. Exact digits let the 15-digit
+// rounding below break a tie as an exact half; they also keep the C++ library's
+// shortest-round-trip tables and the C runtime's printf out of the exe.
 struct Decimal {
   std::string digits;
   int exponent = 0;
@@ -195,49 +194,42 @@ Decimal ExactDecimal(double value) {
   std::memcpy(&bits, &value, sizeof bits);
   const int biased = static_cast<int>((bits >> 52) & 0x7FF);
   uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
-  if (biased != 0) {
-    mantissa |= uint64_t{1} << 52;
-  }
-  const int binaryExponent = (biased != 0 ? biased : 1) - 1075;
-
-  constexpr uint32_t kLimb = 1'000'000'000;
-  std::vector<uint32_t> limbs;  // least significant first
-  for (uint64_t rest = mantissa; rest != 0; rest /= kLimb) {
-    limbs.push_back(static_cast<uint32_t>(rest % kLimb));
-  }
-  const auto multiply = [&limbs](uint32_t factor) {
+  if (biased != 0) mantissa |= uint64_t{1} << 52;
+  int binaryExponent = (biased != 0 ? biased : 1) - 1075;
+  std::string digits = std::to_string(mantissa);
+  int fraction = 0;  // how many of the digits stand after the decimal point
+  // Up to 2^28 at a time: a digit times that, or a remainder times ten, fits 64 bits.
+  while (binaryExponent > 0) {
+    const int shift = std::min(binaryExponent, 28);
+    binaryExponent -= shift;
     uint64_t carry = 0;
-    for (uint32_t& limb : limbs) {
-      const uint64_t product = uint64_t{limb} * factor + carry;
-      limb = static_cast<uint32_t>(product % kLimb);
-      carry = product / kLimb;
+    for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+      const uint64_t v = (static_cast<uint64_t>(*d - '0') << shift) + carry;
+      *d = static_cast<char>('0' + v % 10);
+      carry = v / 10;
     }
-    for (; carry != 0; carry /= kLimb) {
-      limbs.push_back(static_cast<uint32_t>(carry % kLimb));
+    for (; carry != 0; carry /= 10)
+      digits.insert(digits.begin(), static_cast<char>('0' + carry % 10));
+  }
+  while (binaryExponent < 0) {
+    const int shift = std::min(-binaryExponent, 28);
+    binaryExponent += shift;
+    const uint64_t mask = (uint64_t{1} << shift) - 1;
+    uint64_t rest = 0;
+    for (char& d : digits) {
+      const uint64_t part = rest * 10 + static_cast<uint64_t>(d - '0');
+      d = static_cast<char>('0' + (part >> shift));
+      rest = part & mask;
     }
-  };
-  // 2^29 and 5^13 are the largest powers whose product with a limb fits 64 bits.
-  for (int left = binaryExponent; left > 0; left -= 29) {
-    multiply(uint32_t{1} << std::min(left, 29));
-  }
-  for (int left = -binaryExponent; left > 0; left -= 13) {
-    uint32_t factor = 1;
-    for (int i = std::min(left, 13); i > 0; --i) {
-      factor *= 5;
+    for (; rest != 0; ++fraction) {
+      rest *= 10;
+      digits.push_back(static_cast<char>('0' + (rest >> shift)));
+      rest &= mask;
     }
-    multiply(factor);
   }
-
-  Decimal result;
-  result.digits = std::to_string(limbs.back());
-  for (size_t i = limbs.size() - 1; i-- > 0;) {
-    const std::string limb = std::to_string(limbs[i]);
-    result.digits.append(9 - limb.size(), '0');
-    result.digits += limb;
-  }
-  const int shift = binaryExponent < 0 ? -binaryExponent : 0;
-  result.exponent = static_cast<int>(result.digits.size()) - shift - 1;
-  return result;
+  const size_t first = digits.find_first_not_of('0');
+  const int exponent = static_cast<int>(digits.size() - first) - fraction - 1;
+  return {digits.substr(first), exponent};
 }
 
 }  // namespace

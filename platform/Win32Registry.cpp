@@ -1,4 +1,6 @@
-#include "platform/Win32Registry.h"
+// The real registry: advapi32's ANSI entry points and kernel32's expansion, with the
+// system ANSI code page for text. Windows builds only.
+#include "platform/RegistryApi.h"
 
 #ifdef _WIN32
 
@@ -6,7 +8,6 @@
 
 #include <array>
 #include <climits>
-#include <stdexcept>
 
 namespace vbreg {
 
@@ -15,6 +16,7 @@ namespace {
 // A handle is an HKEY as an integer of its width, and back.
 HKEY ToHkey(RegHandle h) { return reinterpret_cast<HKEY>(h); }
 RegHandle FromHkey(HKEY h) { return reinterpret_cast<RegHandle>(h); }
+RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
 
 // A DWORD in/out parameter behind a uint32_t pointer (DWORD is unsigned long with
 // mingw, so the pointers do not convert). Null stays null; the result is copied back.
@@ -33,7 +35,21 @@ class DwordRef {
   DWORD v_;
 };
 
-RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
+// An HKEY out-parameter behind a RegHandle pointer, copied back as the call ends.
+class HkeyRef {
+ public:
+  explicit HkeyRef(RegHandle* p) : p_(p), v_(p != nullptr ? ToHkey(*p) : nullptr) {}
+  ~HkeyRef() {
+    if (p_ != nullptr) *p_ = FromHkey(v_);
+  }
+  HkeyRef(const HkeyRef&) = delete;
+  HkeyRef& operator=(const HkeyRef&) = delete;
+  HKEY* get() { return p_ != nullptr ? &v_ : nullptr; }
+
+ private:
+  RegHandle* p_;
+  HKEY v_;
+};
 
 // Texts up to this many UTF-16 units convert to ANSI in a single call.
 constexpr size_t kOneCallUnits = 1024;
@@ -44,103 +60,9 @@ int CheckedLength(size_t n) {
   return static_cast<int>(n);
 }
 
-}  // namespace
-
-RegStatus Win32Registry::RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
-                                       uint32_t samDesired, RegHandle* phkResult) {
-  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
-  const LSTATUS st = ::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired,
-                                     phkResult != nullptr ? &out : nullptr);
-  if (phkResult != nullptr) *phkResult = FromHkey(out);
-  return Status(st);
+[[noreturn]] void ConversionFailed() {
+  throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
 }
-
-RegStatus Win32Registry::RegQueryValueExA(RegHandle hKey, const char* lpValueName,
-                                          uint32_t* lpReserved, uint32_t* lpType, uint8_t* lpData,
-                                          uint32_t* lpcbData) {
-  DwordRef reserved(lpReserved), type(lpType), cb(lpcbData);
-  return Status(
-      ::RegQueryValueExA(ToHkey(hKey), lpValueName, reserved.get(), type.get(), lpData, cb.get()));
-}
-
-RegStatus Win32Registry::RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t Reserved,
-                                        uint32_t dwType, const uint8_t* lpData, uint32_t cbData) {
-  return Status(::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData));
-}
-
-RegStatus Win32Registry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved,
-                                         char* lpClass, uint32_t dwOptions, uint32_t samDesired,
-                                         const RegSecurityAttributes* lpSecurityAttributes,
-                                         RegHandle* phkResult, uint32_t* lpdwDisposition) {
-  // The record arrives in its 32-bit layout; hand Windows its native one.
-  SECURITY_ATTRIBUTES sa{};
-  if (lpSecurityAttributes != nullptr) {
-    sa.nLength = sizeof sa;
-    sa.lpSecurityDescriptor = reinterpret_cast<void*>(lpSecurityAttributes->lpSecurityDescriptor);
-    sa.bInheritHandle = lpSecurityAttributes->bInheritHandle;
-  }
-  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
-  DwordRef disposition(lpdwDisposition);
-  const LSTATUS st = ::RegCreateKeyExA(ToHkey(hKey), lpSubKey, Reserved, lpClass, dwOptions,
-                                       samDesired, lpSecurityAttributes != nullptr ? &sa : nullptr,
-                                       phkResult != nullptr ? &out : nullptr, disposition.get());
-  if (phkResult != nullptr) *phkResult = FromHkey(out);
-  return Status(st);
-}
-
-RegStatus Win32Registry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
-  return Status(::RegDeleteKeyA(ToHkey(hKey), lpSubKey));
-}
-
-RegStatus Win32Registry::RegDeleteValueA(RegHandle hKey, const char* lpValueName) {
-  return Status(::RegDeleteValueA(ToHkey(hKey), lpValueName));
-}
-
-RegStatus Win32Registry::RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName,
-                                       uint32_t* lpcchName, uint32_t* lpReserved, char* lpClass,
-                                       uint32_t* lpcchClass, RegFileTime* lpftLastWriteTime) {
-  DwordRef name(lpcchName), reserved(lpReserved), cls(lpcchClass);
-  FILETIME ft{};
-  const LSTATUS st =
-      ::RegEnumKeyExA(ToHkey(hKey), dwIndex, lpName, name.get(), reserved.get(), lpClass, cls.get(),
-                      lpftLastWriteTime != nullptr ? &ft : nullptr);
-  if (lpftLastWriteTime != nullptr) {
-    lpftLastWriteTime->dwLowDateTime = ft.dwLowDateTime;
-    lpftLastWriteTime->dwHighDateTime = ft.dwHighDateTime;
-  }
-  return Status(st);
-}
-
-RegStatus Win32Registry::RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
-                                       uint32_t* lpcchValueName, uint32_t* lpReserved,
-                                       uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) {
-  DwordRef name(lpcchValueName), reserved(lpReserved), type(lpType), cb(lpcbData);
-  return Status(::RegEnumValueA(ToHkey(hKey), dwIndex, lpValueName, name.get(), reserved.get(),
-                                type.get(), lpData, cb.get()));
-}
-
-RegStatus Win32Registry::RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
-                                             RegHandle* phkResult) {
-  HKEY out = phkResult != nullptr ? ToHkey(*phkResult) : nullptr;
-  const LSTATUS st =
-      ::RegConnectRegistryA(lpMachineName, ToHkey(hKey), phkResult != nullptr ? &out : nullptr);
-  if (phkResult != nullptr) *phkResult = FromHkey(out);
-  return Status(st);
-}
-
-RegStatus Win32Registry::RegCloseKey(RegHandle hKey) { return Status(::RegCloseKey(ToHkey(hKey))); }
-
-uint32_t Win32Registry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) {
-  return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
-}
-
-uint32_t Win32Registry::ExpansionLimit() {
-  // XP and Server 2003 are Windows 5.x; later versions take any capacity.
-  static const bool limited = LOBYTE(LOWORD(::GetVersion())) == 5;
-  return limited ? 32767 : 0;
-}
-
-namespace {
 
 using VarI4FromStrFn = HRESULT(WINAPI*)(const wchar_t*, LCID, ULONG, LONG*);
 
@@ -163,63 +85,155 @@ VarI4FromStrFn SystemConversion() {
   return fn;
 }
 
+class Win32Registry final : public RegistryApi {
+ public:
+  RegStatus RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
+                          uint32_t samDesired, RegHandle* phkResult) override {
+    HkeyRef out(phkResult);
+    return Status(::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired, out.get()));
+  }
+
+  RegStatus RegQueryValueExA(RegHandle hKey, const char* lpValueName, uint32_t* lpReserved,
+                             uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) override {
+    DwordRef reserved(lpReserved), type(lpType), cb(lpcbData);
+    return Status(::RegQueryValueExA(ToHkey(hKey), lpValueName, reserved.get(), type.get(), lpData,
+                                     cb.get()));
+  }
+
+  RegStatus RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t Reserved,
+                           uint32_t dwType, const uint8_t* lpData, uint32_t cbData) override {
+    return Status(::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData));
+  }
+
+  RegStatus RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved, char* lpClass,
+                            uint32_t dwOptions, uint32_t samDesired,
+                            const RegSecurityAttributes* lpSecurityAttributes, RegHandle* phkResult,
+                            uint32_t* lpdwDisposition) override {
+    // The record arrives in its 32-bit layout; hand Windows its native one.
+    SECURITY_ATTRIBUTES sa{};
+    if (lpSecurityAttributes != nullptr) {
+      sa.nLength = sizeof sa;
+      sa.lpSecurityDescriptor = reinterpret_cast<void*>(lpSecurityAttributes->lpSecurityDescriptor);
+      sa.bInheritHandle = lpSecurityAttributes->bInheritHandle;
+    }
+    HkeyRef out(phkResult);
+    DwordRef disposition(lpdwDisposition);
+    return Status(::RegCreateKeyExA(ToHkey(hKey), lpSubKey, Reserved, lpClass, dwOptions,
+                                    samDesired, lpSecurityAttributes != nullptr ? &sa : nullptr,
+                                    out.get(), disposition.get()));
+  }
+
+  RegStatus RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) override {
+    return Status(::RegDeleteKeyA(ToHkey(hKey), lpSubKey));
+  }
+
+  RegStatus RegDeleteValueA(RegHandle hKey, const char* lpValueName) override {
+    return Status(::RegDeleteValueA(ToHkey(hKey), lpValueName));
+  }
+
+  RegStatus RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName, uint32_t* lpcchName,
+                          uint32_t* lpReserved, char* lpClass, uint32_t* lpcchClass,
+                          RegFileTime* lpftLastWriteTime) override {
+    DwordRef name(lpcchName), reserved(lpReserved), cls(lpcchClass);
+    FILETIME ft{};
+    const LSTATUS st =
+        ::RegEnumKeyExA(ToHkey(hKey), dwIndex, lpName, name.get(), reserved.get(), lpClass,
+                        cls.get(), lpftLastWriteTime != nullptr ? &ft : nullptr);
+    if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = {ft.dwLowDateTime, ft.dwHighDateTime};
+    return Status(st);
+  }
+
+  RegStatus RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
+                          uint32_t* lpcchValueName, uint32_t* lpReserved, uint32_t* lpType,
+                          uint8_t* lpData, uint32_t* lpcbData) override {
+    DwordRef name(lpcchValueName), reserved(lpReserved), type(lpType), cb(lpcbData);
+    return Status(::RegEnumValueA(ToHkey(hKey), dwIndex, lpValueName, name.get(), reserved.get(),
+                                  type.get(), lpData, cb.get()));
+  }
+
+  RegStatus RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
+                                RegHandle* phkResult) override {
+    HkeyRef out(phkResult);
+    return Status(::RegConnectRegistryA(lpMachineName, ToHkey(hKey), out.get()));
+  }
+
+  RegStatus RegCloseKey(RegHandle hKey) override { return Status(::RegCloseKey(ToHkey(hKey))); }
+
+  uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) override {
+    return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
+  }
+
+  uint32_t ExpansionLimit() override {
+    // XP and Server 2003 are Windows 5.x; later versions take any capacity.
+    static const bool limited = LOBYTE(LOWORD(::GetVersion())) == 5;
+    return limited ? 32767 : 0;
+  }
+
+  std::optional<int32_t> NumberFromText(std::u16string_view text) override {
+    // Without the system's conversion no text reads as a number: nothing is written.
+    const VarI4FromStrFn convert = SystemConversion();
+    if (convert == nullptr) return std::nullopt;
+    // The conversion reads up to a NUL: a text holding one is no number.
+    if (text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+    const std::u16string terminated(text);
+    LONG out = 0;
+    if (FAILED(convert(reinterpret_cast<const wchar_t*>(terminated.c_str()), LOCALE_USER_DEFAULT, 0,
+                       &out))) {
+      return std::nullopt;
+    }
+    return static_cast<int32_t>(out);
+  }
+
+  std::string ToAnsi(std::u16string_view text) override {
+    if (text.empty()) return {};
+    // Explicit lengths throughout: embedded NULs are converted like any character.
+    const ansi::Conversion how = ansi::ConversionFor(::GetACP());
+    const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+    const int srcLen = CheckedLength(text.size());
+    // No ANSI code page takes more than four bytes for one UTF-16 unit (GB 18030 does for
+    // some), so a name or a path converts in one call into room for that on the stack;
+    // only a long text, where such room would be wasteful, is measured first.
+    if (text.size() <= kOneCallUnits) {
+      // Not cleared: only the bytes the conversion reports writing are read.
+      std::array<char, kOneCallUnits * 4> room;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+      const int got =
+          ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, room.data(),
+                                static_cast<int>(room.size()), how.defaultChar, nullptr);
+      if (got <= 0) ConversionFailed();
+      return std::string(room.data(), static_cast<size_t>(got));
+    }
+    const int need =
+        ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0, how.defaultChar, nullptr);
+    if (need <= 0) ConversionFailed();
+    std::string out(static_cast<size_t>(need), '\0');
+    // A partial text would name something the caller never named.
+    if (::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, out.data(), need, how.defaultChar,
+                              nullptr) != need) {
+      ConversionFailed();
+    }
+    return out;
+  }
+
+  std::u16string FromAnsi(std::string_view bytes) override {
+    if (bytes.empty()) return {};
+    const int srcLen = CheckedLength(bytes.size());
+    // Every UTF-16 unit takes at least one byte on any ANSI code page (an invalid byte
+    // becomes one U+FFFD), so one call into a buffer of the byte count is enough: the
+    // listings convert every name they list.
+    std::u16string out(bytes.size(), u'\0');
+    const int got = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen,
+                                          reinterpret_cast<wchar_t*>(out.data()), srcLen);
+    if (got <= 0) ConversionFailed();
+    out.resize(static_cast<size_t>(got));
+    return out;
+  }
+};
+
 }  // namespace
 
-std::optional<int32_t> Win32Registry::NumberFromText(std::u16string_view text) {
-  // Without the system's conversion no text reads as a number: nothing is written.
-  const VarI4FromStrFn convert = SystemConversion();
-  if (convert == nullptr) return std::nullopt;
-  // The conversion reads up to a NUL: a text holding one is no number.
-  if (text.find(u'\0') != std::u16string_view::npos) return std::nullopt;
-  const std::u16string terminated(text);
-  LONG out = 0;
-  if (FAILED(convert(reinterpret_cast<const wchar_t*>(terminated.c_str()), LOCALE_USER_DEFAULT, 0,
-                     &out))) {
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(out);
-}
-
-std::string Win32Registry::ToAnsi(std::u16string_view text) {
-  if (text.empty()) return {};
-  // Explicit lengths throughout: embedded NULs are converted like any character.
-  const ansi::Conversion how = ansi::ConversionFor(::GetACP());
-  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
-  const int srcLen = CheckedLength(text.size());
-  // No ANSI code page takes more than four bytes for one UTF-16 unit (GB 18030 does for
-  // some), so a name or a path converts in one call into room for that on the stack;
-  // only a long text, where such room would be wasteful, is measured first.
-  if (text.size() <= kOneCallUnits) {
-    // Not cleared: only the bytes the conversion reports writing are read.
-    std::array<char, kOneCallUnits * 4> room;  // NOLINT(cppcoreguidelines-pro-type-member-init)
-    const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, room.data(),
-                                          static_cast<int>(room.size()), how.defaultChar, nullptr);
-    if (got <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-    return std::string(room.data(), static_cast<size_t>(got));
-  }
-  const int need =
-      ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, nullptr, 0, how.defaultChar, nullptr);
-  if (need <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-  std::string out(static_cast<size_t>(need), '\0');
-  const int got = ::WideCharToMultiByte(CP_ACP, how.flags, src, srcLen, out.data(), need,
-                                        how.defaultChar, nullptr);
-  // A partial text would name something the caller never named.
-  if (got != need) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-  return out;
-}
-
-std::u16string Win32Registry::FromAnsi(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int srcLen = CheckedLength(bytes.size());
-  // Every UTF-16 unit takes at least one byte on any ANSI code page (an invalid byte
-  // becomes one U+FFFD), so one call into a buffer of the byte count is enough: the
-  // listings convert every name they list.
-  std::u16string out(bytes.size(), u'\0');
-  const int got = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), srcLen,
-                                        reinterpret_cast<wchar_t*>(out.data()), srcLen);
-  if (got <= 0) throw ansi::ConversionError(static_cast<int32_t>(::GetLastError()));
-  out.resize(static_cast<size_t>(got));
-  return out;
+RegistryApi& PlatformRegistry() {
+  static Win32Registry registry;
+  return registry;
 }
 
 }  // namespace vbreg

@@ -32,17 +32,19 @@ String RegistryRoutines::ObjectPath() const {
 }
 
 Variant RegistryRoutines::GetRegistryValue(const String& ValueName, const Variant& DefaultValue) {
-  Variant result;
-  return Guard([&] { return std::move(result); },
-               [&] {
-                 if (!DefaultValue.IsMissing()) result = DefaultValue;
-                 const Key key = Key::Open(*api_, hkey_, api_->ToAnsi(ObjectPath()), reg::kKeyRead);
-                 if (!key) return std::move(result);
-                 if (auto decoded = codec::QueryValue(*api_, key.get(), ValueName)) {
-                   result = std::move(*decoded);
-                 }
-                 return std::move(result);
-               });
+  // What stands where nothing is decoded, even when a step failed.
+  const auto fallback = [&] {
+    return DefaultValue.IsMissing() ? Variant() : Guard(Variant(), [&] { return DefaultValue; });
+  };
+  return Guard(fallback, [&] {
+    const Key key = Key::Open(*api_, hkey_, api_->ToAnsi(ObjectPath()), reg::kKeyRead);
+    if (key) {
+      if (std::optional<Variant> decoded = codec::QueryValue(*api_, key.get(), ValueName)) {
+        return std::move(*decoded);
+      }
+    }
+    return fallback();
+  });
 }
 
 bool RegistryRoutines::SetRegistryValue(const String& ValueName, const Variant& value,
