@@ -127,24 +127,18 @@ std::optional<String> Variant::ToText() const {
 }
 
 std::optional<ByteArray> Variant::ToBytes() const {
+  if (kind() != Kind::Text && kind() != Kind::Bytes) return std::nullopt;
   try {
-    switch (kind()) {
-      case Kind::Bytes:
-        return AsBytes();
-      case Kind::Text: {
-        const String& text = AsString();
-        std::vector<uint8_t> bytes;
-        bytes.reserve(text.size() * 2);
-        for (char16_t c : text) {
-          bytes.push_back(static_cast<uint8_t>(c & 0xFFu));
-          bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
-        const auto count = static_cast<uint32_t>(bytes.size());
-        return ByteArray::WithBounds({ByteArray::Bound{0, count}}, std::move(bytes));
-      }
-      default:
-        return std::nullopt;
+    if (kind() == Kind::Bytes) return AsBytes();
+    const String& text = AsString();
+    std::vector<uint8_t> bytes;
+    bytes.reserve(text.size() * 2);
+    for (char16_t c : text) {
+      bytes.push_back(static_cast<uint8_t>(c & 0xFFu));
+      bytes.push_back(static_cast<uint8_t>(c >> 8));
     }
+    const auto count = static_cast<uint32_t>(bytes.size());
+    return ByteArray::WithBounds({ByteArray::Bound{0, count}}, std::move(bytes));
   } catch (const std::exception&) {  // too large or out of memory: report failure
     return std::nullopt;
   }

@@ -13,42 +13,30 @@ namespace vbreg {
 
 namespace {
 
-// A handle is an HKEY as an integer of its width, and back.
-HKEY ToHkey(RegHandle h) { return reinterpret_cast<HKEY>(h); }
-RegHandle FromHkey(HKEY h) { return reinterpret_cast<RegHandle>(h); }
+// Our types and the ones Windows wants: a handle is an HKEY as an integer of its width,
+// and a count a DWORD (unsigned long with mingw, so the pointers do not convert).
+HKEY Native(RegHandle h) { return reinterpret_cast<HKEY>(h); }
+DWORD Native(uint32_t n) { return n; }
+RegHandle Portable(HKEY h) { return reinterpret_cast<RegHandle>(h); }
+uint32_t Portable(DWORD n) { return static_cast<uint32_t>(n); }
 RegStatus Status(LSTATUS st) { return static_cast<RegStatus>(st); }
 
-// A DWORD in/out parameter behind a uint32_t pointer (DWORD is unsigned long with
-// mingw, so the pointers do not convert). Null stays null; the result is copied back.
-class DwordRef {
+// An in/out parameter of ours behind the pointer Windows wants: the value goes in
+// converted and comes back converted when the call is over. Null stays null.
+template <class Ours>
+class Through {
  public:
-  explicit DwordRef(uint32_t* p) : p_(p), v_(p != nullptr ? *p : 0) {}
-  ~DwordRef() {
-    if (p_ != nullptr) *p_ = static_cast<uint32_t>(v_);
+  explicit Through(Ours* p) : p_(p), v_(Native(p != nullptr ? *p : Ours{})) {}
+  ~Through() {
+    if (p_ != nullptr) *p_ = Portable(v_);
   }
-  DwordRef(const DwordRef&) = delete;
-  DwordRef& operator=(const DwordRef&) = delete;
-  DWORD* get() { return p_ != nullptr ? &v_ : nullptr; }
+  Through(const Through&) = delete;
+  Through& operator=(const Through&) = delete;
+  auto get() { return p_ != nullptr ? &v_ : nullptr; }
 
  private:
-  uint32_t* p_;
-  DWORD v_;
-};
-
-// An HKEY out-parameter behind a RegHandle pointer, copied back as the call ends.
-class HkeyRef {
- public:
-  explicit HkeyRef(RegHandle* p) : p_(p), v_(p != nullptr ? ToHkey(*p) : nullptr) {}
-  ~HkeyRef() {
-    if (p_ != nullptr) *p_ = FromHkey(v_);
-  }
-  HkeyRef(const HkeyRef&) = delete;
-  HkeyRef& operator=(const HkeyRef&) = delete;
-  HKEY* get() { return p_ != nullptr ? &v_ : nullptr; }
-
- private:
-  RegHandle* p_;
-  HKEY v_;
+  Ours* p_;
+  decltype(Native(Ours{})) v_;
 };
 
 // Texts up to this many UTF-16 units convert to ANSI in a single call.
@@ -89,20 +77,20 @@ class Win32Registry final : public RegistryApi {
  public:
   RegStatus RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t ulOptions,
                           uint32_t samDesired, RegHandle* phkResult) override {
-    HkeyRef out(phkResult);
-    return Status(::RegOpenKeyExA(ToHkey(hKey), lpSubKey, ulOptions, samDesired, out.get()));
+    Through<RegHandle> out(phkResult);
+    return Status(::RegOpenKeyExA(Native(hKey), lpSubKey, ulOptions, samDesired, out.get()));
   }
 
   RegStatus RegQueryValueExA(RegHandle hKey, const char* lpValueName, uint32_t* lpReserved,
                              uint32_t* lpType, uint8_t* lpData, uint32_t* lpcbData) override {
-    DwordRef reserved(lpReserved), type(lpType), cb(lpcbData);
-    return Status(::RegQueryValueExA(ToHkey(hKey), lpValueName, reserved.get(), type.get(), lpData,
+    Through<uint32_t> reserved(lpReserved), type(lpType), cb(lpcbData);
+    return Status(::RegQueryValueExA(Native(hKey), lpValueName, reserved.get(), type.get(), lpData,
                                      cb.get()));
   }
 
   RegStatus RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t Reserved,
                            uint32_t dwType, const uint8_t* lpData, uint32_t cbData) override {
-    return Status(::RegSetValueExA(ToHkey(hKey), lpValueName, Reserved, dwType, lpData, cbData));
+    return Status(::RegSetValueExA(Native(hKey), lpValueName, Reserved, dwType, lpData, cbData));
   }
 
   RegStatus RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, uint32_t Reserved, char* lpClass,
@@ -116,28 +104,28 @@ class Win32Registry final : public RegistryApi {
       sa.lpSecurityDescriptor = reinterpret_cast<void*>(lpSecurityAttributes->lpSecurityDescriptor);
       sa.bInheritHandle = lpSecurityAttributes->bInheritHandle;
     }
-    HkeyRef out(phkResult);
-    DwordRef disposition(lpdwDisposition);
-    return Status(::RegCreateKeyExA(ToHkey(hKey), lpSubKey, Reserved, lpClass, dwOptions,
+    Through<RegHandle> out(phkResult);
+    Through<uint32_t> disposition(lpdwDisposition);
+    return Status(::RegCreateKeyExA(Native(hKey), lpSubKey, Reserved, lpClass, dwOptions,
                                     samDesired, lpSecurityAttributes != nullptr ? &sa : nullptr,
                                     out.get(), disposition.get()));
   }
 
   RegStatus RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) override {
-    return Status(::RegDeleteKeyA(ToHkey(hKey), lpSubKey));
+    return Status(::RegDeleteKeyA(Native(hKey), lpSubKey));
   }
 
   RegStatus RegDeleteValueA(RegHandle hKey, const char* lpValueName) override {
-    return Status(::RegDeleteValueA(ToHkey(hKey), lpValueName));
+    return Status(::RegDeleteValueA(Native(hKey), lpValueName));
   }
 
   RegStatus RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lpName, uint32_t* lpcchName,
                           uint32_t* lpReserved, char* lpClass, uint32_t* lpcchClass,
                           RegFileTime* lpftLastWriteTime) override {
-    DwordRef name(lpcchName), reserved(lpReserved), cls(lpcchClass);
+    Through<uint32_t> name(lpcchName), reserved(lpReserved), cls(lpcchClass);
     FILETIME ft{};
     const LSTATUS st =
-        ::RegEnumKeyExA(ToHkey(hKey), dwIndex, lpName, name.get(), reserved.get(), lpClass,
+        ::RegEnumKeyExA(Native(hKey), dwIndex, lpName, name.get(), reserved.get(), lpClass,
                         cls.get(), lpftLastWriteTime != nullptr ? &ft : nullptr);
     if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = {ft.dwLowDateTime, ft.dwHighDateTime};
     return Status(st);
@@ -146,18 +134,18 @@ class Win32Registry final : public RegistryApi {
   RegStatus RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lpValueName,
                           uint32_t* lpcchValueName, uint32_t* lpReserved, uint32_t* lpType,
                           uint8_t* lpData, uint32_t* lpcbData) override {
-    DwordRef name(lpcchValueName), reserved(lpReserved), type(lpType), cb(lpcbData);
-    return Status(::RegEnumValueA(ToHkey(hKey), dwIndex, lpValueName, name.get(), reserved.get(),
+    Through<uint32_t> name(lpcchValueName), reserved(lpReserved), type(lpType), cb(lpcbData);
+    return Status(::RegEnumValueA(Native(hKey), dwIndex, lpValueName, name.get(), reserved.get(),
                                   type.get(), lpData, cb.get()));
   }
 
   RegStatus RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
                                 RegHandle* phkResult) override {
-    HkeyRef out(phkResult);
-    return Status(::RegConnectRegistryA(lpMachineName, ToHkey(hKey), out.get()));
+    Through<RegHandle> out(phkResult);
+    return Status(::RegConnectRegistryA(lpMachineName, Native(hKey), out.get()));
   }
 
-  RegStatus RegCloseKey(RegHandle hKey) override { return Status(::RegCloseKey(ToHkey(hKey))); }
+  RegStatus RegCloseKey(RegHandle hKey) override { return Status(::RegCloseKey(Native(hKey))); }
 
   uint32_t ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) override {
     return static_cast<uint32_t>(::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize));
