@@ -33,9 +33,6 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 source scripts/report.sh
-passed=0
-failed=0
-cases=""
 check() {  # check <name> <command...>: runs the command, its output into a log of its own
   local name=$1 log="$out/logs/$1.log" start took
   shift

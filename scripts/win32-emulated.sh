@@ -20,7 +20,6 @@ mkdir -p "$dir/test-results"
 
 if ! why=$(scripts/wine-arch.sh --emulated); then
   source scripts/report.sh
-  passed=0 failed=0 cases=
   record_skipped EmulatedWin32Stage ShippedExesUnderEmulated32BitWine "$why"
   finish_report "$dir" emulated_stage "stages" > /dev/null
   echo "[win32, emulated] skipped: $why"

@@ -48,7 +48,6 @@ fi
 [ -n "$check" ] || exit 0
 left=$(wine_processes "$@")
 source "$root/scripts/report.sh"
-passed=0 failed=0 cases=
 mkdir -p "$check/test-results"
 if [ -z "$left" ]; then
   record_case Cleanup NoWineProcessOfTheTreeIsLeft 0
