@@ -28,8 +28,8 @@ common_args=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_TOOLCHAIN_FILE=$toolchain")
 # A runner of our own when none is going: Wine's server and display end with it.
 if [ -z "${DISPLAY:-}" ]; then
   source scripts/display.sh
-  start_display
   trap stop_display EXIT
+  start_display
 fi
 
 source scripts/report.sh

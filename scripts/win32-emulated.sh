@@ -32,10 +32,10 @@ if [ -z "${DISPLAY:-}" ]; then
   # The display's first programs prepare the stage's own prefix.
   export PROJECT_EMULATED=1 PROJECT_WINEPREFIX="$root/$dir/wineprefix-emulated"
   source scripts/display.sh
-  start_display
   owned_display=1
   trap 'stop_display "$root/$dir"' EXIT
   trap 'exit 130' INT TERM
+  start_display
 fi
 ctest --test-dir "$dir" -N -L emulated | sed -n 's/^ *Test *#[0-9]*: //p' > "$dir/ran-tests.txt"
 status=0
