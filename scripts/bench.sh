@@ -42,9 +42,9 @@ source scripts/wine-env.sh
 wineserver -k >/dev/null 2>&1 || true
 taskset -cp "$cpu" $$ >/dev/null
 source scripts/display.sh
-start_display
 trap stop_display EXIT
 trap 'exit 130' INT TERM
+start_display
 run() { scripts/wine-run.sh "$@"; }
 
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)

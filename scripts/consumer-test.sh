@@ -28,14 +28,11 @@ common_args=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_TOOLCHAIN_FILE=$toolchain")
 # A runner of our own when none is going: Wine's server and display end with it.
 if [ -z "${DISPLAY:-}" ]; then
   source scripts/display.sh
-  start_display
   trap stop_display EXIT
+  start_display
 fi
 
 source scripts/report.sh
-passed=0
-failed=0
-cases=""
 check() {  # check <name> <command...>: runs the command, its output into a log of its own
   local name=$1 log="$out/logs/$1.log" start took
   shift

@@ -34,27 +34,20 @@ rm -f "$demo"/*.png "$demo"/work/* 2>/dev/null || true
 export PROJECT_WINEPREFIX=$demo/prefix
 source scripts/wine-env.sh
 
-# Headless: our own Xvfb, the size of the Wine desktop the screenshots come from.
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-  headless=1
-  for n in $(seq 150 199); do
-    if [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; then continue; fi
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    break
-  done
-else
-  headless=0
-fi
+source scripts/display.sh
 cleanup() {
   scripts/wine-stop.sh "$demo"
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+# Headless: our own Xvfb, the size of the Wine desktop the screenshots come from.
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  start_xvfb 1024x768
+else
+  headless=0
+fi
 
 if [ ! -f "$WINEPREFIX/.ready" ]; then say "creating the sandbox prefix $WINEPREFIX (once, ~20 s)"; fi
 scripts/wine-prefix.sh

@@ -89,9 +89,9 @@ fi
 cp "$check_tree/bench/startup_bench.exe" "$check/"
 export PROJECT_WINEPREFIX="$check/prefix"
 source scripts/display.sh
-start_display >/dev/null 2>&1
 trap 'stop_display; rm -rf "$check"' EXIT
 trap 'exit 130' INT TERM
+start_display >/dev/null 2>&1
 status=0
 for exe in Burnisher.exe Sheenling.exe; do
   if scripts/wine-run.sh "$check/startup_bench.exe" --check "$run_dir/$exe" 60000; then

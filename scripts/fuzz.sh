@@ -33,9 +33,7 @@ cmake --build "$dir" -j2 --target "${build_targets[@]}" -- --no-print-directory 
   { tail -n 40 "$dir/build.log"; fail_build "building the fuzz targets failed ($dir/build.log)"; }
 
 mkdir -p "$dir/findings" "$dir/logs" "$dir/test-results"
-passed=0
-failed=0
-cases=""
+source "$root/scripts/report.sh"
 total_start=$(date +%s)
 echo "[==========] Running $(echo $targets | wc -w) fuzz targets, ${seconds} s each"
 for t in $targets; do
@@ -57,20 +55,17 @@ for t in $targets; do
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   [ "$short" = 1 ] && rm -rf "$work"
   if [ "$rc" = 0 ]; then
-    passed=$((passed + 1))
     echo "[       OK ] fuzz.$t (${took} s, ${runs:-0} inputs)"
-    cases+="    <testcase classname=\"fuzz\" name=\"$t\" status=\"run\" result=\"completed\" time=\"$took\"/>"$'\n'
+    record_case fuzz "$t" "$took"
   else
-    failed=$((failed + 1))
     artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -n 1)
-    what=$(grep -m1 -E 'runtime error|invariant broken|ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)' "$log" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
+    what=$(grep -m1 -E 'runtime error|invariant broken|ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)' "$log")
     grep -m1 -B2 -A25 -E 'runtime error|invariant broken|ERROR: ' "$log" | head -n 40
     echo "finding kept in: ${artifact:-none} (full log $log)"
     echo "after fixing, keep the input as a corpus case: cp ${artifact:-<input>} fuzz/corpus/$t/"
     echo "[  FAILED  ] fuzz.$t (${took} s, exit $rc)"
-    cases+="    <testcase classname=\"fuzz\" name=\"$t\" status=\"run\" result=\"completed\" time=\"$took\"><failure message=\"${what:-exit code $rc}\"/></testcase>"$'\n'
+    record_case fuzz "$t" "$took" "${what:-exit code $rc}"
   fi
 done
 echo "[==========] $((passed + failed)) fuzz targets ran. ($(( $(date +%s) - total_start )) s total)"
-source "$root/scripts/report.sh"
 finish_report "$dir" fuzz targets

@@ -1,7 +1,12 @@
-# Sourced by the check runners that are not gtest programs (fuzzing, static checks):
-# they close like a gtest program does, with a summary and a gtest XML report that
-# scripts/count-results.py counts with the test programs' own.
-# Uses the caller's $passed, $failed and $cases (testcase elements, one a line).
+# Sourced by the check runners that are not gtest programs (fuzzing, static checks, the
+# consumer checks, the XP start, the cleanup check, the emulated stage's skip): they
+# close like a gtest program does, with a summary and a gtest XML report that
+# scripts/count-results.py counts with the test programs' own. This is the only place
+# that writes testcase elements, so every runner's report reads the same way.
+# Sourcing it starts the counts: $passed, $failed and $cases (testcase elements, one a line).
+passed=0
+failed=0
+cases=""
 
 # Text fit for an XML attribute.
 xml_attribute() { printf '%s' "$1" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g'; }
@@ -25,11 +30,28 @@ record_skipped() {
   cases+="    <testcase classname=\"$1\" name=\"$2\" status=\"run\" result=\"skipped\" time=\"0\"><skipped message=\"$(xml_attribute "$3")\"/></testcase>"$'\n'
 }
 
-finish_report() {  # finish_report <tree dir> <suite name> <what is counted, plural>
-  local dir=$1 suite=$2 what=$3
+# Closes the run: the summary, the report and the line "N passed, N failed"; fails when
+# a case failed.
+#   finish_report <tree dir> <suite name> <what is counted, plural>
+#     the report goes to <tree dir>/test-results/<suite name>.xml, and
+#     <tree dir>/ran-tests.txt names it for scripts/count-results.py;
+#   finish_report --report <file> <suite name> <what is counted, plural>
+#     the report goes to <file> alone: a ctest entry's, whose tree lists it already.
+finish_report() {
+  local report ran=
+  if [ "$1" = --report ]; then
+    report=$2
+    shift 2
+  else
+    report=$1/test-results/$2.xml
+    ran=$1/ran-tests.txt
+    shift
+  fi
+  local suite=$1 what=$2
   local total=$((passed + failed))
   if [ "$passed" -gt 0 ]; then echo "[  PASSED  ] $passed $what."; fi
   if [ "$failed" -gt 0 ]; then echo "[  FAILED  ] $failed $what."; fi
+  mkdir -p "$(dirname "$report")"
   {
     echo '<?xml version="1.0" encoding="UTF-8"?>'
     echo "<testsuites tests=\"$total\" failures=\"$failed\" name=\"$suite\">"
@@ -37,8 +59,8 @@ finish_report() {  # finish_report <tree dir> <suite name> <what is counted, plu
     printf '%s' "$cases"
     echo "  </testsuite>"
     echo "</testsuites>"
-  } > "$dir/test-results/$suite.xml"
-  echo "$suite" > "$dir/ran-tests.txt"
+  } > "$report"
+  [ -z "$ran" ] || echo "$suite" > "$ran"
   echo "$passed passed, $failed failed"
   [ "$failed" = 0 ]
 }

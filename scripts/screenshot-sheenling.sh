@@ -23,34 +23,26 @@ done
 # programs of other runs sharing a prefix share its desktop, which must not end with our
 # display. Only what we start here is ended here.
 # A screen of another DPI needs a prefix made for it, display or not.
-xvfb_pid=
 own_prefix=
 if [ -z "${DISPLAY:-}" ] || [ -n "${PROJECT_WINE_DPI:-}" ]; then
   own_prefix="$root/build/wineprefix-screenshots${PROJECT_WINE_DPI:+-${PROJECT_WINE_DPI}dpi}"
   export PROJECT_WINEPREFIX="$own_prefix"
 fi
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 150 199); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-fi
 source "$root/scripts/wine-env.sh"
-"$root/scripts/wine-prefix.sh"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/sheenling-shot.XXXXXX")
+source "$root/scripts/display.sh"
+work=
 app_pid=
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
   [ -n "$own_prefix" ] && "$root/scripts/wine-stop.sh" "$own_prefix"
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
+  stop_xvfb
+  [ -z "$work" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+start_xvfb 1024x768
+"$root/scripts/wine-prefix.sh"
+work=$(mktemp -d "${TMPDIR:-/tmp}/sheenling-shot.XXXXXX")
 
 # The Unix process of the Windows program whose command line is exactly $1.
 process_with_command_line() {

@@ -41,22 +41,18 @@ for entry in json.load(open(f"{db}/compile_commands.json")):
 PY
 }
 
-passed=0
-failed=0
-cases=""
-record() {  # name, status (0 = clean), log
+source "$root/scripts/report.sh"
+record() {  # name, status (0 = clean), log, seconds
   local name=$1 rc=$2 log=$3 took=$4
   if [ "$rc" = 0 ]; then
-    passed=$((passed + 1))
     echo "[       OK ] static.$name (${took} s)"
-    cases+="    <testcase classname=\"static\" name=\"$name\" status=\"run\" result=\"completed\" time=\"$took\"/>"$'\n'
+    record_case static "$name" "$took"
   else
-    failed=$((failed + 1))
     grep -E '(warning|error|style|performance|portability):' "$log" | sort -u | head -n 60
     echo "[  FAILED  ] static.$name (${took} s, full log $log)"
     local first
-    first=$(grep -m1 -E '(warning|error):' "$log" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
-    cases+="    <testcase classname=\"static\" name=\"$name\" status=\"run\" result=\"completed\" time=\"$took\"><failure message=\"${first:-exit code $rc}\"/></testcase>"$'\n'
+    first=$(grep -m1 -E '(warning|error):' "$log")
+    record_case static "$name" "$took" "${first:-exit code $rc}"
   fi
 }
 
@@ -114,5 +110,4 @@ cppcheck -q --std=c++20 --language=c++ --library=googletest --library=windows \
 record cppcheck $? "$out/logs/cppcheck.log" $(( $(date +%s) - start ))
 
 echo "[==========] $((passed + failed)) static checks ran."
-source "$root/scripts/report.sh"
 finish_report "$out" static checks

@@ -20,11 +20,11 @@ if [ "$wintree" = win64 ]; then
 fi
 
 source scripts/display.sh
-start_display
 # The tests start servers in several prefixes of the tree (96 and 144 DPI, XP): all of
 # them end with the run, however it ends.
 trap 'stop_display "$root/build"' EXIT
 trap 'exit 130' INT TERM
+start_display
 
 source scripts/window-reruns.sh
 

@@ -20,7 +20,6 @@ mkdir -p "$dir/test-results"
 
 if ! why=$(scripts/wine-arch.sh --emulated); then
   source scripts/report.sh
-  passed=0 failed=0 cases=
   record_skipped EmulatedWin32Stage ShippedExesUnderEmulated32BitWine "$why"
   finish_report "$dir" emulated_stage "stages" > /dev/null
   echo "[win32, emulated] skipped: $why"
@@ -33,10 +32,10 @@ if [ -z "${DISPLAY:-}" ]; then
   # The display's first programs prepare the stage's own prefix.
   export PROJECT_EMULATED=1 PROJECT_WINEPREFIX="$root/$dir/wineprefix-emulated"
   source scripts/display.sh
-  start_display
   owned_display=1
   trap 'stop_display "$root/$dir"' EXIT
   trap 'exit 130' INT TERM
+  start_display
 fi
 ctest --test-dir "$dir" -N -L emulated | sed -n 's/^ *Test *#[0-9]*: //p' > "$dir/ran-tests.txt"
 status=0

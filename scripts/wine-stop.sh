@@ -13,6 +13,12 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 check=
 if [ "${1:-}" = --check ]; then check=$2; shift 2; fi
 [ $# -gt 0 ] || set -- "$root/build"
+# The prefixes are absolute paths: so are the folders, wherever this is called from. An
+# empty folder would name every prefix on the machine, other people's too.
+folders=()
+for dir in "$@"; do [ -z "$dir" ] || folders+=("$(realpath -m "$dir")"); done
+if [ ${#folders[@]} -eq 0 ] && [ -z "$check" ]; then exit 0; fi
+set -- "${folders[@]}"
 
 # "<pid> <prefix>" for each Wine process (or Xvfb, or the emulator running a 32-bit
 # Wine process) whose WINEPREFIX lies in a folder given. The scripts themselves carry WINEPREFIX too, so only Wine's own programs count.
@@ -37,6 +43,11 @@ if [ -n "$found" ]; then
   while read -r prefix; do
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
   done < <(cut -d' ' -f2- <<<"$found" | sort -u)
+  # A display does not end with Wine's server. Told to end, it takes its lock and socket
+  # with it, which a killed one leaves behind, holding its number from later displays.
+  for pid in $(cut -d' ' -f1 <<<"$found"); do
+    case $(readlink "/proc/$pid/exe" 2>/dev/null) in */Xvfb) kill "$pid" 2>/dev/null ;; esac
+  done
   for _ in $(seq 50); do
     found=$(wine_processes "$@")
     [ -n "$found" ] || break
@@ -48,7 +59,6 @@ fi
 [ -n "$check" ] || exit 0
 left=$(wine_processes "$@")
 source "$root/scripts/report.sh"
-passed=0 failed=0 cases=
 mkdir -p "$check/test-results"
 if [ -z "$left" ]; then
   record_case Cleanup NoWineProcessOfTheTreeIsLeft 0

@@ -14,7 +14,7 @@ export PROJECT_WINEPREFIX=$prefix
 "$here/wine-prefix.sh" || { echo "xp-start: could not make the prefix $prefix" >&2; exit 1; }
 "$here/wine-run.sh" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
 
-passed=0 failed=0 cases=
+source "$here/report.sh"
 for exe in "$@"; do
   name=$(basename "$exe" .exe)
   start=$(date +%s)
@@ -23,24 +23,12 @@ for exe in "$@"; do
   took=$(( $(date +%s) - start ))
   echo "$log"
   if [ "$rc" = 0 ]; then
-    passed=$((passed + 1))
     echo "[       OK ] WindowsXp.${name}ShowsItsWindow"
-    cases+="    <testcase classname=\"WindowsXp\" name=\"${name}ShowsItsWindow\" status=\"run\" result=\"completed\" time=\"$took\"/>"$'\n'
+    record_case WindowsXp "${name}ShowsItsWindow" "$took"
   else
-    failed=$((failed + 1))
     echo "[  FAILED  ] WindowsXp.${name}ShowsItsWindow"
-    message=$(printf '%s' "$log" | head -n 1 | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/>/\&gt;/g')
-    cases+="    <testcase classname=\"WindowsXp\" name=\"${name}ShowsItsWindow\" status=\"run\" result=\"completed\" time=\"$took\"><failure message=\"${message:-no window}\"/></testcase>"$'\n'
+    message=$(printf '%s' "$log" | head -n 1)
+    record_case WindowsXp "${name}ShowsItsWindow" "$took" "${message:-no window}"
   fi
 done
-mkdir -p "$(dirname "$report")"
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?>'
-  echo "<testsuites tests=\"$((passed + failed))\" failures=\"$failed\" name=\"WindowsXp\">"
-  echo "  <testsuite name=\"WindowsXp\" tests=\"$((passed + failed))\" failures=\"$failed\">"
-  printf '%s' "$cases"
-  echo "  </testsuite>"
-  echo "</testsuites>"
-} > "$report"
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_report --report "$report" WindowsXp programs
