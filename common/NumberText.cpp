@@ -235,12 +235,8 @@ Decimal ExactDecimal(double value) {
 }  // namespace
 
 std::optional<std::u16string> DoubleText(double value) {
-  if (!std::isfinite(value)) {
-    return std::nullopt;
-  }
-  if (value == 0.0) {
-    return u"0";  // negative zero too
-  }
+  if (!std::isfinite(value)) return std::nullopt;
+  if (value == 0.0) return u"0";  // negative zero too
   const bool negative = std::signbit(value);
   auto [digits, exponent] = ExactDecimal(std::fabs(value));
   constexpr size_t kSignificant = 15;
@@ -251,9 +247,7 @@ std::optional<std::u16string> DoubleText(double value) {
     digits.resize(kSignificant);
     if (next > '5' || (next == '5' && (restNonZero || lastOdd))) {
       size_t i = kSignificant;
-      while (i > 0 && digits[i - 1] == '9') {
-        digits[--i] = '0';
-      }
+      while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
       if (i == 0) {  // 999...9 rounded up to the next power of ten
         digits.insert(digits.begin(), '1');
         ++exponent;
@@ -273,9 +267,7 @@ std::optional<std::u16string> DoubleText(double value) {
     }
     const int magnitude = exponent < 0 ? -exponent : exponent;
     out += exponent < 0 ? "E-" : "E+";
-    if (magnitude < 10) {
-      out += '0';
-    }
+    if (magnitude < 10) out += '0';
     out += std::to_string(magnitude);
   } else if (exponent < 0) {
     out += "0.";
