@@ -18,22 +18,29 @@ seconds=${FUZZ_SECONDS:-60}
 targets="value_decoder value_encoder collection"
 dir=build/fuzz
 
-mkdir -p build
-fail_build() { echo "$1" >&2; echo "0 passed, 1 failed"; exit 1; }
+mkdir -p "$dir/test-results"
+source "$root/scripts/report.sh"
+# A tree that does not build is a failed case of its own, so that the report of an
+# earlier run is never counted in its place.
+fail_build() {
+  echo "$1" >&2
+  record_case fuzz build 0 "$1"
+  finish_report "$dir" fuzz targets
+  exit 1
+}
 command -v clang++ >/dev/null || fail_build "clang++ is missing (scripts/install-deps.sh installs it)"
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DBURNISHER_FUZZ=ON \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-    > "$dir.configure.log" 2>&1 || { mkdir -p "$dir"; tail -n 30 "$dir.configure.log"; fail_build "configuring the fuzz tree failed"; }
+    > "$dir.configure.log" 2>&1 || { tail -n 30 "$dir.configure.log"; fail_build "configuring the fuzz tree failed"; }
 fi
 build_targets=()
 for t in $targets; do build_targets+=("${t}_fuzz"); done
 cmake --build "$dir" -j2 --target "${build_targets[@]}" -- --no-print-directory > "$dir/build.log" 2>&1 ||
   { tail -n 40 "$dir/build.log"; fail_build "building the fuzz targets failed ($dir/build.log)"; }
 
-mkdir -p "$dir/findings" "$dir/logs" "$dir/test-results"
-source "$root/scripts/report.sh"
+mkdir -p "$dir/findings" "$dir/logs"
 total_start=$(date +%s)
 echo "[==========] Running $(echo $targets | wc -w) fuzz targets, ${seconds} s each"
 for t in $targets; do
