@@ -3,8 +3,9 @@
 //
 // Every public member runs its body through Guard once. Whatever the body throws (no
 // memory, a text the code page cannot carry, an implementation of RegistryApi that
-// throws) ends the member with its fallback: the result the failed step leaves. No
-// handler tells one exception from another, and none may start to: in the shipped
+// throws) ends the member with its fallback: the result the failed step leaves. Only a
+// failed conversion is told from the rest, for the status it carries. Nothing tells
+// the standard library's exceptions apart, and nothing may start to: in the shipped
 // Burnisher a container's impossible size or index arrives as std::bad_alloc
 // (platform/ContainerErrors.cpp).
 
