@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/standin/FakeRegistry.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/Backends.h"
 
 namespace {
 

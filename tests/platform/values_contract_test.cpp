@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,16 +13,6 @@ namespace {
 
 class ValueContract : public PlatformTest {
  protected:
-  void SetUp() override {
-    PlatformTest::SetUp();
-    key_ = std::make_unique<ScopedKey>(api());
-    ASSERT_EQ(OpenRel("", *key_), reg::kSuccess);
-  }
-  void TearDown() override {
-    key_.reset();
-    PlatformTest::TearDown();
-  }
-  RegHandle key() const { return key_->get(); }
   std::vector<std::string> ValueNames() {
     std::vector<std::string> names;
     for (uint32_t i = 0;; ++i) {
@@ -37,9 +26,6 @@ class ValueContract : public PlatformTest {
     }
     return names;
   }
-
- private:
-  std::unique_ptr<ScopedKey> key_;  // made once the backend exists
 };
 
 // ---- RegQueryValueExA -------------------------------------------------------------------
@@ -139,27 +125,15 @@ TEST_P(ValueContract, SetStoresTypeAndExactBytes) {
   const std::string high("\x80\x81\x8D\x8F\x90\x9D\xE9\xFF\0", 9);
   ASSERT_EQ(SetString(key(), "high", high), reg::kSuccess);
 
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  ASSERT_TRUE(GetValue("", "bin", type, data));
-  EXPECT_EQ(type, reg::kRegBinary);
-  EXPECT_EQ(data, binary);
-  ASSERT_TRUE(GetValue("", "multi", type, data));
-  EXPECT_EQ(type, reg::kRegMultiSz);
-  EXPECT_EQ(data, Bytes(multi));
-  ASSERT_TRUE(GetValue("", "exp", type, data));
-  EXPECT_EQ(type, reg::kRegExpandSz);
-  EXPECT_EQ(data, Bytes(expand));
-  ASSERT_TRUE(GetValue("", "dw", type, data));
-  EXPECT_EQ(type, reg::kRegDword);
-  EXPECT_EQ(data, std::vector<uint8_t>(dword, dword + 4));
-  ASSERT_TRUE(GetValue("", "high", type, data));
-  EXPECT_EQ(data, Bytes(high));
+  EXPECT_EQ(Stored("", "bin"), std::pair(reg::kRegBinary, binary));
+  EXPECT_EQ(Stored("", "multi"), std::pair(reg::kRegMultiSz, Bytes(multi)));
+  EXPECT_EQ(Stored("", "exp"), std::pair(reg::kRegExpandSz, Bytes(expand)));
+  EXPECT_EQ(Stored("", "dw"), std::pair(reg::kRegDword, std::vector<uint8_t>(dword, dword + 4)));
+  EXPECT_EQ(Stored("", "high").second, Bytes(high));
 
   // Writing again under another spelling replaces type and data of the same value.
   ASSERT_EQ(api().RegSetValueExA(key(), "BIN", 0, reg::kRegDword, dword, 4), reg::kSuccess);
-  ASSERT_TRUE(GetValue("", "bin", type, data));
-  EXPECT_EQ(type, reg::kRegDword);
+  EXPECT_EQ(Stored("", "bin").first, reg::kRegDword);
   EXPECT_EQ(ValueNames().size(), 5u);
 }
 

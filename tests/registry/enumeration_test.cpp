@@ -13,22 +13,6 @@
 
 namespace {
 
-String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
-
-std::vector<String> Names(const Collection& c) {
-  std::vector<String> out;
-  for (const Variant& item : c) out.push_back(item.AsString());
-  return out;
-}
-
-std::vector<uint8_t> Dword(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-
-// A handle no key has: the low bits of real handles are 0, and nothing hands out this one.
-constexpr RegHandle kBogusHandle = 0x0BADBAD0;
-
 // Stands in front of the stand-in and checks what every enumeration call receives;
 // it can also answer as Windows versions that copy the name when only the class
 // does not fit, and throw from the platform the way an out-of-memory would.
@@ -136,11 +120,6 @@ class Enumeration : public BackendTest {
               reg::kSuccess);
     return h;
   }
-  void ExpectNoHandleLeft() {
-    if (fake() != nullptr) {
-      EXPECT_EQ(fake()->OpenHandleCount(), 0);
-    }
-  }
 };
 
 // ---- Both listings -------------------------------------------------------------------
@@ -149,7 +128,7 @@ TEST_P(Enumeration, EmptyKeyNameListsTheHandedInKeyAndLeavesItOpen) {
   MakeKey("Sub");
   PutValue("", "Val", reg::kRegSz, Bytes("x"));
   const RegHandle h = OpenScratch();
-  if (fake() != nullptr) fake()->ClearCalls();
+  ClearCalls();
 
   RegistryRoutines r = Routines();
   EXPECT_EQ(Names(r.EnumRegistryKeys(h, u"")), std::vector<String>{u"Sub"});
@@ -180,7 +159,6 @@ TEST_P(Enumeration, KeysThatDoNotOpenGiveEmptyCollections) {
   MakeKey("Empty");
   EXPECT_EQ(r.EnumRegistryKeys(reg::kCurrentUser, Path("Empty")).Count(), 0);
   EXPECT_EQ(r.EnumRegistryValues(reg::kCurrentUser, Path("Empty")).Count(), 0);
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, TheObjectsOwnKeyIsNeitherUsedNorChanged) {
@@ -210,7 +188,6 @@ TEST_P(Enumeration, SubkeysInIndexOrderFoundByNameInAnyCase) {
   EXPECT_EQ(c.Item(u"BETA").AsString(), u"beta");
   EXPECT_EQ(c.Item(u"äPFEL").AsString(), u"Äpfel");
   EXPECT_FALSE(c.Contains(u"Deeper"));
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, SubkeyNamesOfTheLongestLengthAreListedWhole) {
@@ -242,7 +219,6 @@ TEST_P(Enumeration, SubkeysWithAClassAreListedAndTheListingGoesOn) {
   MakeKey("D_classy", "X");
   EXPECT_EQ(Names(Routines().EnumRegistryKeys(reg::kCurrentUser, Path())),
             (std::vector<String>{u"A_plain", u"B_classy", u"C_plain", u"D_classy"}));
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, SubkeyCallsUseTheFixedBuffersAndCloseTheOpenedKey) {
@@ -278,7 +254,6 @@ TEST_P(Enumeration, SubkeyCallsUseTheFixedBuffersAndCloseTheOpenedKey) {
   EXPECT_EQ(calls[4].status, reg::kNoMoreItems);
   EXPECT_EQ(calls[5].function, "RegCloseKey");
   EXPECT_EQ(calls[5].key, opened);
-  ExpectNoHandleLeft();
 }
 
 // Some Windows versions copy the name even when only the class does not fit: then
@@ -303,13 +278,12 @@ TEST_P(Enumeration, AFailingSubkeyCallEndsTheListingAndClosesTheKey) {
   fake()->InjectStatus("RegEnumKeyExA", reg::kKeyDeleted, 2);
   EXPECT_EQ(Names(Routines().EnumRegistryKeys(reg::kCurrentUser, Path())),
             std::vector<String>{u"A"});
-  ExpectNoHandleLeft();
 }
 
 // ---- Values --------------------------------------------------------------------------
 
 TEST_P(Enumeration, ValuesOfEveryTypeFoundByNameInAnyCaseWithTheDefaultUnderEmpty) {
-  PutValue("", "Alpha", reg::kRegDword, Dword(7));
+  PutValue("", "Alpha", reg::kRegDword, Le32(7));
   PutValue("", "", reg::kRegSz, Bytes("default"));
   PutValue("", "Beta", reg::kRegMultiSz, Bytes(std::string("one\0two\0\0", 9)));
   PutValue("", "Gamma", reg::kRegBinary, {});
@@ -321,7 +295,6 @@ TEST_P(Enumeration, ValuesOfEveryTypeFoundByNameInAnyCaseWithTheDefaultUnderEmpt
   EXPECT_EQ(c.Item(u"").AsString(), u"");
   EXPECT_EQ(c.Item(u"bETA").AsString(), u"Beta");
   EXPECT_EQ(c.Item(u"DELTA").AsString(), u"Delta");
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, ValuesComeInTheOrderTheyWereSet) {
@@ -337,8 +310,8 @@ TEST_P(Enumeration, DataBeyondTheFirstBufferIsFetchedOnceMoreAndTheListingGoesOn
   PutValue("", "A", reg::kRegSz, Bytes("small"));
   PutValue("", "B", reg::kRegBinary, std::vector<uint8_t>(10000, 0xAB));
   PutValue("", "C", reg::kRegBinary, std::vector<uint8_t>(4096, 0xCD));  // fits exactly
-  PutValue("", "D", reg::kRegDword, Dword(1));
-  if (fake() != nullptr) fake()->ClearCalls();
+  PutValue("", "D", reg::kRegDword, Le32(1));
+  ClearCalls();
   EXPECT_EQ(Names(Routines().EnumRegistryValues(reg::kCurrentUser, Path())),
             (std::vector<String>{u"A", u"B", u"C", u"D"}));
   if (fake() == nullptr) return;
@@ -356,7 +329,6 @@ TEST_P(Enumeration, DataBeyondTheFirstBufferIsFetchedOnceMoreAndTheListingGoesOn
   EXPECT_EQ(calls[1].status, reg::kMoreData);
   EXPECT_EQ(calls[2].status, reg::kSuccess);
   EXPECT_EQ(calls[5].status, reg::kNoMoreItems);
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhole) {
@@ -366,7 +338,7 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhol
   PutValue("", fits, reg::kRegSz, Bytes("b"));
   PutValue("", tooLong, reg::kRegSz, Bytes("c"));
   PutValue("", "D", reg::kRegSz, Bytes("d"));
-  if (fake() != nullptr) fake()->ClearCalls();
+  ClearCalls();
   EXPECT_EQ(Names(Routines().EnumRegistryValues(reg::kCurrentUser, Path())),
             (std::vector<String>{u"A", Wide(fits), Wide(tooLong), u"D"}));
   if (fake() == nullptr) return;
@@ -380,7 +352,6 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhol
   EXPECT_EQ(calls[4].size, 16383u * 3 + 1);
   EXPECT_EQ(calls[4].status, reg::kSuccess);
   EXPECT_EQ(fake()->CallsTo("RegCloseKey").size(), 1u);
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, EveryValueCallGetsAFreshZeroedBufferAndAResetName) {
@@ -401,7 +372,6 @@ TEST_P(Enumeration, AFailingValueCallEndsTheListingAndClosesTheKey) {
   fake()->InjectStatus("RegEnumValueA", reg::kKeyDeleted, 2);
   EXPECT_EQ(Names(Routines().EnumRegistryValues(reg::kCurrentUser, Path())),
             std::vector<String>{u"A"});
-  ExpectNoHandleLeft();
 
   // A failure of the retry ends it the same way.
   fake()->ClearFaults();
@@ -409,7 +379,6 @@ TEST_P(Enumeration, AFailingValueCallEndsTheListingAndClosesTheKey) {
   fake()->InjectStatus("RegEnumValueA", reg::kAccessDenied, 3);  // B's retry
   EXPECT_EQ(Names(Routines().EnumRegistryValues(reg::kCurrentUser, Path())),
             std::vector<String>{u"A"});
-  ExpectNoHandleLeft();
 }
 
 TEST_P(Enumeration, NothingEscapesAndTheKeyIsClosedWhenThePlatformThrows) {
@@ -421,7 +390,6 @@ TEST_P(Enumeration, NothingEscapesAndTheKeyIsClosedWhenThePlatformThrows) {
   Collection c;
   EXPECT_NO_THROW(c = RegistryRoutines(probe).EnumRegistryValues(reg::kCurrentUser, Path()));
   EXPECT_EQ(Names(c), std::vector<String>{u"A"});
-  ExpectNoHandleLeft();
 }
 
 INSTANTIATE_BACKENDS(Enumeration);

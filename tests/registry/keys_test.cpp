@@ -3,17 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "registry/RegistryRoutines.h"
-#include "tests/support/Backends.h"
+#include "tests/support/Routines.h"
 
 namespace {
-
-String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
 
 std::vector<std::string> Functions(const std::vector<FakeRegistry::Call>& calls) {
   std::vector<std::string> out;
@@ -21,39 +17,11 @@ std::vector<std::string> Functions(const std::vector<FakeRegistry::Call>& calls)
   return out;
 }
 
-// A handle value nothing hands out.
-constexpr RegHandle kBogusRoot = 0x0BADBAD0;
-
-class Keys : public BackendTest {
+class Keys : public RoutinesTest {
  protected:
-  void SetUp() override {
-    BackendTest::SetUp();
-    routines_ = std::make_unique<RegistryRoutines>(api());
-    routines_->hkey(reg::kCurrentUser);
-    routines_->KeyRoot(Wide(scratch()));
-  }
-  void TearDown() override {
-    if (fake() != nullptr) {
-      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a key was left open";
-    }
-    BackendTest::TearDown();
-  }
-
-  RegistryRoutines& routines() { return *routines_; }
-  void ClearCalls() {
-    if (fake() != nullptr) fake()->ClearCalls();
-  }
   std::vector<std::string> CallNames() {
     return fake() != nullptr ? Functions(fake()->Calls()) : std::vector<std::string>{};
   }
-  bool HasValue(const std::string& rel, const std::string& name) {
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
-    return GetValue(rel, name, type, data);
-  }
-
- private:
-  std::unique_ptr<RegistryRoutines> routines_;
 };
 
 // ---- KeyExists -------------------------------------------------------------------------
@@ -181,7 +149,7 @@ TEST_P(Keys, AFailingCreateKeyGivesEmptyTextNeverAStatus) {
   Variant name(u"A");
   routines().hkey(0);
   EXPECT_EQ(routines().CreateKey(name), u"");
-  routines().hkey(kBogusRoot);
+  routines().hkey(kBogusHandle);
   EXPECT_EQ(routines().CreateKey(name), u"");
   routines().hkey(reg::kCurrentUser);
   routines().KeyRoot(u"");
@@ -282,22 +250,13 @@ INSTANTIATE_BACKENDS(Keys);
 
 // ---- Denied rights: only the stand-in can deny them -----------------------------------
 
-class KeysStandIn : public ::testing::Test {
+class KeysStandIn : public StandInTest {
  protected:
-  void SetUp() override {
-    fake.MakeKey(reg::kCurrentUser, "Software\\T\\A");
-    fake.PutValue(reg::kCurrentUser, "Software\\T\\A", "v", reg::kRegSz, {'x', 0});
-    routines.hkey(reg::kCurrentUser);
-    routines.KeyRoot(u"Software\\T");
-    routines.Subkey(u"A");
-  }
-  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
-  FakeRegistry fake;
-  RegistryRoutines routines{fake};
+  KeysStandIn() { fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0}); }
 };
 
 TEST_F(KeysStandIn, KeyExistsIsFalseForAKeyThatMayNotBeRead) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x0001 /*KEY_QUERY_VALUE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x0001 /*KEY_QUERY_VALUE*/);
   EXPECT_FALSE(routines.KeyExists());
 }
 
@@ -310,16 +269,16 @@ TEST_F(KeysStandIn, CreateKeyWithoutTheRightToCreateGivesEmptyText) {
 }
 
 TEST_F(KeysStandIn, DeleteKeyWithoutTheRightToDeleteIsRefused) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x00010000 /*DELETE*/);
   EXPECT_EQ(routines.DeleteKey(u"A"), reg::kAccessDenied);
-  EXPECT_TRUE(fake.HasKey(reg::kCurrentUser, "Software\\T\\A"));
+  EXPECT_TRUE(fake.HasKey(reg::kCurrentUser, kKey));
 }
 
 TEST_F(KeysStandIn, DeleteValueNeedsFullAccessEvenWhereSettingValuesIsAllowed) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x00010000 /*DELETE*/);
   EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
   EXPECT_EQ(fake.Calls().size(), 1u);
-  EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, "Software\\T\\A", "v").has_value());
+  EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, kKey, "v").has_value());
 }
 
 TEST_F(KeysStandIn, AThrowingCloseEscapesNoMember) {
