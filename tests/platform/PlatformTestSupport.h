@@ -29,6 +29,10 @@ class PlatformTest : public BackendTest {
     return api().RegCreateKeyExA(parent, sub, 0, cls != nullptr ? classText.data() : nullptr, 0,
                                  reg::kKeyAllAccess, nullptr, key.out(), disposition);
   }
+  RegStatus EnumKey(RegHandle key, uint32_t index, char* name, uint32_t* len, char* cls = nullptr,
+                    uint32_t* clsLen = nullptr) {
+    return api().RegEnumKeyExA(key, index, name, len, nullptr, cls, clsLen, nullptr);
+  }
   // Stores exactly the bytes of `text`: a non-NUL byte follows them in memory, so
   // Windows does not add the terminator it adds when the next byte is NUL.
   RegStatus SetString(RegHandle key, const char* name, const std::string& text,

@@ -20,8 +20,7 @@ class KeyContract : public PlatformTest {
     for (uint32_t i = 0;; ++i) {
       char name[256];
       uint32_t len = sizeof name;
-      if (api().RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-          reg::kSuccess) {
+      if (EnumKey(key, i, name, &len) != reg::kSuccess) {
         break;
       }
       names.emplace_back(name, len);
@@ -142,8 +141,7 @@ TEST_P(KeyContract, HandleRightsLimitWhatItCanDo) {
             reg::kAccessDenied);
   char name[64];
   uint32_t len = sizeof name;
-  EXPECT_EQ(api().RegEnumKeyExA(writer, 0, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kAccessDenied);
+  EXPECT_EQ(EnumKey(writer, 0, name, &len), reg::kAccessDenied);
   EXPECT_EQ(SetString(writer, "w", "2"), reg::kSuccess);
 }
 
@@ -174,8 +172,7 @@ TEST_P(KeyContract, CreateGivesTheClassToTheLastLevel) {
     uint32_t len = sizeof name;
     char cls[64] = "unchanged";
     uint32_t clsLen = sizeof cls;
-    EXPECT_EQ(api().RegEnumKeyExA(key, 0, name, &len, nullptr, cls, &clsLen, nullptr),
-              reg::kSuccess);
+    EXPECT_EQ(EnumKey(key, 0, name, &len, cls, &clsLen), reg::kSuccess);
     return std::string(cls, clsLen);
   };
   EXPECT_EQ(classOf("L1\\L2"), "Leaf");
@@ -208,8 +205,7 @@ TEST_P(KeyContract, DeletingAKeyThroughItsOwnHandleLeavesTheHandleDead) {
   EXPECT_EQ(SetString(key, "w", "1"), reg::kKeyDeleted);
   char name[64];
   uint32_t len = sizeof name;
-  EXPECT_EQ(api().RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kKeyDeleted);
+  EXPECT_EQ(EnumKey(key, 0, name, &len), reg::kKeyDeleted);
   ScopedKey child(api());
   EXPECT_EQ(CreateRel(key, "Child", child), reg::kKeyDeleted);
   EXPECT_EQ(api().RegCloseKey(key.Release()), reg::kSuccess);
@@ -229,10 +225,8 @@ TEST_P(KeyContract, SubkeysEnumerateSortedWithoutRegardToCase) {
                                                      "ECHO", "\xE9t\xE9"}));
   char name[16];
   uint32_t len = sizeof name;
-  EXPECT_EQ(api().RegEnumKeyExA(key(), 7, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kNoMoreItems);
-  EXPECT_EQ(api().RegEnumKeyExA(key(), 1000, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kNoMoreItems);
+  EXPECT_EQ(EnumKey(key(), 7, name, &len), reg::kNoMoreItems);
+  EXPECT_EQ(EnumKey(key(), 1000, name, &len), reg::kNoMoreItems);
 }
 
 TEST_P(KeyContract, EnumKeyNameBufferMustHoldNameAndNul) {
@@ -241,16 +235,13 @@ TEST_P(KeyContract, EnumKeyNameBufferMustHoldNameAndNul) {
     char name[16];
     std::memset(name, 'Z', sizeof name);
     uint32_t len = small;
-    EXPECT_EQ(api().RegEnumKeyExA(key(), 0, name, &len, nullptr, nullptr, nullptr, nullptr),
-              reg::kMoreData)
-        << small;
+    EXPECT_EQ(EnumKey(key(), 0, name, &len), reg::kMoreData) << small;
     EXPECT_EQ(len, small);
     EXPECT_EQ(name[0], 'Z') << "nothing copied";
   }
   char name[16];
   uint32_t len = 8;
-  ASSERT_EQ(api().RegEnumKeyExA(key(), 0, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kSuccess);
+  ASSERT_EQ(EnumKey(key(), 0, name, &len), reg::kSuccess);
   EXPECT_EQ(len, 7u);
   EXPECT_STREQ(name, "Seven77");
 }
@@ -262,21 +253,18 @@ TEST_P(KeyContract, EnumKeyOneByteClassBufferForAClassGivesMoreData) {
   uint32_t len = sizeof name;
   char cls[1] = {'Q'};
   uint32_t clsLen = 1;
-  EXPECT_EQ(api().RegEnumKeyExA(key(), 0, name, &len, nullptr, cls, &clsLen, nullptr),
-            reg::kMoreData);
+  EXPECT_EQ(EnumKey(key(), 0, name, &len, cls, &clsLen), reg::kMoreData);
   // Without a class a 1-byte buffer holds the empty class.
   len = sizeof name;
   clsLen = 1;
-  ASSERT_EQ(api().RegEnumKeyExA(key(), 1, name, &len, nullptr, cls, &clsLen, nullptr),
-            reg::kSuccess);
+  ASSERT_EQ(EnumKey(key(), 1, name, &len, cls, &clsLen), reg::kSuccess);
   EXPECT_EQ(std::string(name, len), "ZNoClass");
   EXPECT_EQ(clsLen, 0u);
   // A class buffer large enough gives the class and its length.
   char big[32];
   len = sizeof name;
   clsLen = sizeof big;
-  ASSERT_EQ(api().RegEnumKeyExA(key(), 0, name, &len, nullptr, big, &clsLen, nullptr),
-            reg::kSuccess);
+  ASSERT_EQ(EnumKey(key(), 0, name, &len, big, &clsLen), reg::kSuccess);
   EXPECT_EQ(std::string(big, clsLen), "SomeClass");
 }
 
@@ -286,8 +274,7 @@ TEST_P(KeyContract, KeyNamesUpTo255Characters) {
   ASSERT_EQ(CreateRel(key(), longest.c_str(), made), reg::kSuccess);
   char name[300];
   uint32_t len = sizeof name;
-  ASSERT_EQ(api().RegEnumKeyExA(key(), 0, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kSuccess);
+  ASSERT_EQ(EnumKey(key(), 0, name, &len), reg::kSuccess);
   EXPECT_EQ(len, 255u);
   EXPECT_NE(CreateRel(key(), std::string(257, 'k').c_str(), made), reg::kSuccess);
   EXPECT_NE(CreateRel(key(), ("a\\" + std::string(257, 'k')).c_str(), made), reg::kSuccess);

@@ -285,8 +285,6 @@ TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
   fake_.RegCloseKey(key);
 }
 
-// ---- Code pages -----------------------------------------------------------------------
-
 TEST(StandInCodePage, TheAdaptersChoiceOfFlagsByCodePage) {
   for (const uint32_t cp : {1252u, 1250u, 874u, 932u, 936u, 949u, 950u}) {
     EXPECT_EQ(ansi::ConversionFor(cp).flags, ansi::kNoBestFitChars) << cp;

@@ -195,27 +195,22 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
                                                    {u"ᾀ", u"ᾈ"},
                                                    {sample.lower, sample.upper}};
   int32_t expected = 0;
-  RegHandle parent = 0;
-  ASSERT_EQ(api().RegCreateKeyExA(reg::kCurrentUser, Join("L").c_str(), 0, nullptr, 0,
-                                  reg::kKeyAllAccess, nullptr, &parent, nullptr),
-            reg::kSuccess);
+  std::vector<std::string> writable;
   for (const auto& group : groups) {
     bool written = false;
     for (const String& name : group) {
       const std::string ansi = Ansi(name);
       if (api().FromAnsi(ansi) != name) continue;  // the code page cannot write it
+      writable.push_back(ansi);
       written = true;
-      RegHandle child = 0;
-      EXPECT_EQ(api().RegCreateKeyExA(parent, ansi.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
-                                      nullptr, &child, nullptr),
-                reg::kSuccess);
-      api().RegCloseKey(child);
-      EXPECT_EQ(api().RegSetValueExA(parent, ansi.c_str(), 0, reg::kRegSz,
-                                     reinterpret_cast<const uint8_t*>("x"), 2),
-                reg::kSuccess);
     }
     expected += written ? 1 : 0;
   }
+  MakeBelow("L", writable, true);
+  ScopedKey parent(api());
+  ASSERT_EQ(
+      api().RegOpenKeyExA(reg::kCurrentUser, Join("L").c_str(), 0, reg::kKeyRead, parent.out()),
+      reg::kSuccess);
   int32_t keys = 0;
   int32_t values = 0;
   for (char name[1024];; ++keys) {
@@ -232,7 +227,7 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
       break;
     }
   }
-  api().RegCloseKey(parent);
+  parent.Reset();
   const String path = Wide(Join("L"));
   EXPECT_EQ(routines().EnumRegistryKeys(reg::kCurrentUser, path).Count(), keys);
   EXPECT_EQ(routines().EnumRegistryValues(reg::kCurrentUser, path).Count(), values);
@@ -246,22 +241,7 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
 // is) is fetched once more with room for it, and the names after it are listed too.
 TEST_P(CodePage, ANameLongInBytesIsListedWholeAmongItsNeighbours) {
   const String longName = u"B" + String(130, sample.repeated);
-  RegHandle parent = 0;
-  ASSERT_EQ(api().RegCreateKeyExA(reg::kCurrentUser, scratch().c_str(), 0, nullptr, 0,
-                                  reg::kKeyAllAccess, nullptr, &parent, nullptr),
-            reg::kSuccess);
-  for (const String& name : {String(u"A"), longName, String(u"C")}) {
-    const std::string ansi = Ansi(name);
-    RegHandle child = 0;
-    EXPECT_EQ(api().RegCreateKeyExA(parent, ansi.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
-                                    nullptr, &child, nullptr),
-              reg::kSuccess);
-    api().RegCloseKey(child);
-    EXPECT_EQ(api().RegSetValueExA(parent, ansi.c_str(), 0, reg::kRegDword,
-                                   reinterpret_cast<const uint8_t*>("\1\0\0\0"), 4),
-              reg::kSuccess);
-  }
-  api().RegCloseKey(parent);
+  MakeBelow("", {"A", Ansi(longName), "C"}, true);
   const std::vector<String> all{u"A", longName, u"C"};
   EXPECT_EQ(Names(routines().EnumRegistryKeys(reg::kCurrentUser, Wide(scratch()))), all);
   std::vector<String> values =

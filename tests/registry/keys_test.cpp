@@ -11,36 +11,21 @@
 
 namespace {
 
-std::vector<std::string> Functions(const std::vector<FakeRegistry::Call>& calls) {
-  std::vector<std::string> out;
-  for (const auto& c : calls) out.push_back(c.function);
-  return out;
-}
-
-class Keys : public RoutinesTest {
- protected:
-  std::vector<std::string> CallNames() {
-    return fake() != nullptr ? Functions(fake()->Calls()) : std::vector<std::string>{};
-  }
-};
-
-// ---- KeyExists -------------------------------------------------------------------------
+class Keys : public RoutinesTest {};
 
 TEST_P(Keys, KeyExistsOpensForReadingAndClosesWhatItOpened) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_FALSE(routines().KeyExists());
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
+    ExpectCalls({"RegOpenKeyExA"});
     EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyRead);
     EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
   }
   MakeKey("A");
   ClearCalls();
   EXPECT_TRUE(routines().KeyExists());
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegOpenKeyExA", "RegCloseKey"}));
-  }
+  ExpectCalls({"RegOpenKeyExA", "RegCloseKey"});
 }
 
 TEST_P(Keys, KeyExistsPassesEmptyPiecesUnchanged) {
@@ -63,14 +48,12 @@ TEST_P(Keys, KeyExistsPassesEmptyPiecesUnchanged) {
   EXPECT_FALSE(routines().KeyExists());
 }
 
-// ---- CreateKey -------------------------------------------------------------------------
-
 TEST_P(Keys, CreateKeyWithoutANameCreatesTheSubkey) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_EQ(routines().CreateKey(), u"0");
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegCreateKeyExA", "RegCloseKey"}));
+    ExpectCalls({"RegCreateKeyExA", "RegCloseKey"});
     const auto& create = fake()->Calls()[0];
     EXPECT_EQ(create.key, reg::kCurrentUser);
     EXPECT_EQ(create.name, Join("A"));
@@ -140,7 +123,7 @@ TEST_P(Keys, CreateKeyWithANameWithoutTextCreatesNothing) {
     ClearCalls();
     EXPECT_EQ(routines().CreateKey(name), u"");
     EXPECT_EQ(name, original);
-    EXPECT_TRUE(CallNames().empty());
+    ExpectCalls({});
   }
   EXPECT_FALSE(HasKey("A"));
 }
@@ -159,8 +142,6 @@ TEST_P(Keys, AFailingCreateKeyGivesEmptyTextNeverAStatus) {
   EXPECT_FALSE(HasKey("A"));
 }
 
-// ---- DeleteKey -------------------------------------------------------------------------
-
 TEST_P(Keys, DeleteKeyRemovesOneKeyBelowKeyRootIgnoringSubkey) {
   MakeKey("A");
   PutValue("B", "v", reg::kRegSz, {'x', 0});
@@ -168,7 +149,7 @@ TEST_P(Keys, DeleteKeyRemovesOneKeyBelowKeyRootIgnoringSubkey) {
   ClearCalls();
   EXPECT_EQ(routines().DeleteKey(u"B"), reg::kSuccess);
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegDeleteKeyA"});
+    ExpectCalls({"RegDeleteKeyA"});
     EXPECT_EQ(fake()->Calls()[0].name, Join("B"));
     EXPECT_EQ(fake()->Calls()[0].key, reg::kCurrentUser);
   }
@@ -187,8 +168,6 @@ TEST_P(Keys, DeleteKeyReportsThePlatformsStatus) {
   EXPECT_NE(routines().DeleteKey(u"Any"), reg::kSuccess);
 }
 
-// ---- DeleteValue -----------------------------------------------------------------------
-
 TEST_P(Keys, DeleteValueRemovesTheValueAndClosesTheKey) {
   PutValue("A", "v", reg::kRegSz, {'x', 0});
   PutValue("A", "", reg::kRegSz, {'d', 0});
@@ -196,8 +175,7 @@ TEST_P(Keys, DeleteValueRemovesTheValueAndClosesTheKey) {
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"V"), reg::kSuccess) << "names compare without case";
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(),
-              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
+    ExpectCalls({"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"});
     EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyAllAccess);
     EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
     EXPECT_EQ(fake()->Calls()[1].key, fake()->Calls()[0].result);
@@ -213,19 +191,14 @@ TEST_P(Keys, DeleteValueOfAMissingValueStillClosesTheKey) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"absent"), reg::kFileNotFound);
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(),
-              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
-  }
+  ExpectCalls({"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"});
 }
 
 TEST_P(Keys, DeleteValueOnAKeyThatDoesNotOpenGivesTheOpensStatus) {
   routines().Subkey(u"Absent");
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"v"), reg::kFileNotFound);
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
-  }
+  ExpectCalls({"RegOpenKeyExA"});
   routines().hkey(0);
   EXPECT_NE(routines().DeleteValue(u"v"), reg::kSuccess);
 }
@@ -247,8 +220,6 @@ TEST_P(Keys, DeleteValueNamesPassThroughTheCodePage) {
 }
 
 INSTANTIATE_BACKENDS(Keys);
-
-// ---- Denied rights: only the stand-in can deny them -----------------------------------
 
 class KeysStandIn : public StandInTest {
  protected:

@@ -154,8 +154,6 @@ TEST_P(Decoding, GivesTheValueOrTheDefault) {
 
 INSTANTIATE_BACKEND_ROWS(Decoding, kDecoded);
 
-// ---- What only the stand-in can show ------------------------------------------------
-
 class ReadingStandIn : public StandInTest {
  protected:
   void Put(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {

@@ -33,6 +33,11 @@ class Remote : public RoutinesTest {
                const std::optional<String>& keyPath = std::nullopt) {
     return routines().ReadRemoteRegistryValue(computer, reg::kLocalMachine, name, keyPath);
   }
+  bool Write(const String& computer, const String& name, const Variant& value, int32_t type,
+             const std::optional<String>& keyPath = std::nullopt) {
+    return routines().WriteRemoteRegistryValue(computer, reg::kLocalMachine, name, value, type,
+                                               keyPath);
+  }
 
   String self;
   String path;
@@ -67,35 +72,21 @@ TEST_P(Remote, AnUnknownComputerIsAnErrorOtherFailuresAreEmpty) {
   EXPECT_EQ(Read(self, u"missing"), Variant()) << "a missing value is never an error";
   EXPECT_EQ(Read(self, u"dw", path + u"\\NoSuchKey"), Variant());
   const int32_t dword = 4;
-  EXPECT_FALSE(routines().WriteRemoteRegistryValue(u"NoSuchComputerBn", reg::kLocalMachine, u"w",
-                                                   Variant(1), dword));
-  EXPECT_FALSE(routines().WriteRemoteRegistryValue(self, reg::kLocalMachine, u"w", Variant(1),
-                                                   dword, path + u"\\NoSuchKey"));
+  EXPECT_FALSE(Write(u"NoSuchComputerBn", u"w", Variant(1), dword));
+  EXPECT_FALSE(Write(self, u"w", Variant(1), dword, path + u"\\NoSuchKey"));
   EXPECT_FALSE(HasKey("NoSuchKey")) << "the writer never creates a key";
 }
 
 TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
-  const int32_t sz = 1;
-  const int32_t dword = 4;
-  const int32_t unknown = 5;
-  ASSERT_TRUE(
-      routines().WriteRemoteRegistryValue(self, reg::kLocalMachine, u"text", Variant(u"abc"), sz));
-  ASSERT_TRUE(routines().WriteRemoteRegistryValue(self, reg::kLocalMachine, u"num", Variant(-1),
-                                                  dword, path + u"\\R"));
-  EXPECT_TRUE(
-      routines().WriteRemoteRegistryValue(self, reg::kLocalMachine, u"skip", Variant(1), unknown))
-      << "an unknown type writes nothing and succeeds";
-  EXPECT_FALSE(
-      routines().WriteRemoteRegistryValue(self, reg::kLocalMachine, u"bad", Variant::Null(), sz))
-      << "unconvertible data is not written";
+  ASSERT_TRUE(Write(self, u"text", Variant(u"abc"), 1));
+  ASSERT_TRUE(Write(self, u"num", Variant(-1), 4, path + u"\\R"));
+  EXPECT_TRUE(Write(self, u"skip", Variant(1), 5)) << "an unknown type writes nothing and succeeds";
+  EXPECT_FALSE(Write(self, u"bad", Variant::Null(), 1)) << "unconvertible data is not written";
 
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  ASSERT_TRUE(GetValue("R", "text", type, data));
-  EXPECT_EQ(type, reg::kRegSz);
+  EXPECT_EQ(Stored("R", "text").first, reg::kRegSz);
   EXPECT_EQ(Read(self, u"num"), Variant(-1));
-  EXPECT_FALSE(GetValue("R", "skip", type, data));
-  EXPECT_FALSE(GetValue("R", "bad", type, data));
+  EXPECT_FALSE(HasValue("R", "skip"));
+  EXPECT_FALSE(HasValue("R", "bad"));
 
   RegistryRoutines local(api());
   local.hkey(reg::kLocalMachine);
@@ -124,8 +115,6 @@ TEST_P(Remote, TheUsersRootIsReachedToo) {
 
 INSTANTIATE_BACKENDS(Remote);
 
-// ---- What only the stand-in can show: other computers, rights, the exact calls ----
-
 class RemoteStandIn : public StandInTest {
  protected:
   RemoteStandIn() {
@@ -138,14 +127,21 @@ class RemoteStandIn : public StandInTest {
     routines.KeyRoot(u"Software\\A");
     routines.Subkey(u"B");
   }
+  Variant Read(const String& computer, RegHandle root = reg::kLocalMachine,
+               const std::optional<String>& keyPath = std::nullopt) {
+    return routines.ReadRemoteRegistryValue(computer, root, u"v", keyPath);
+  }
+  bool Write(const String& computer, const Variant& value, int32_t type,
+             RegHandle root = reg::kLocalMachine,
+             const std::optional<String>& keyPath = std::nullopt) {
+    return routines.WriteRemoteRegistryValue(computer, root, u"w", value, type, keyPath);
+  }
 };
 
 TEST_F(RemoteStandIn, ReadsTheNamedComputersRegistry) {
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"\\\\far", reg::kLocalMachine, u"v"),
-            Variant(u"far"));
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"),
-            Variant(u"home"));
+  EXPECT_EQ(Read(u"FAR"), Variant(u"far"));
+  EXPECT_EQ(Read(u"\\\\far"), Variant(u"far"));
+  EXPECT_EQ(Read(u"STANDIN"), Variant(u"home"));
 }
 
 // Named, a computer (this one too) offers only HKLM, HKU and HKEY_PERFORMANCE_DATA;
@@ -155,12 +151,12 @@ TEST_F(RemoteStandIn, OtherRootsOfANamedComputerAreRefused) {
   fake.PutValue(reg::kCurrentUser, "Software\\A\\B", "v", reg::kRegSz, {'c', 0});
   for (const char16_t* computer : {u"FAR", u"STANDIN", u"\\\\standin"}) {
     for (const RegHandle root : {reg::kCurrentUser, reg::kClassesRoot, reg::kCurrentConfig}) {
-      EXPECT_EQ(routines.ReadRemoteRegistryValue(computer, root, u"v"), Variant(u"Error!"));
-      EXPECT_FALSE(routines.WriteRemoteRegistryValue(computer, root, u"w", Variant(u"x"), sz));
+      EXPECT_EQ(Read(computer, root), Variant(u"Error!"));
+      EXPECT_FALSE(Write(computer, Variant(u"x"), sz, root));
     }
   }
   EXPECT_EQ(fake.CallsTo("RegConnectRegistryA")[0].status, reg::kInvalidHandle);
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"", reg::kCurrentUser, u"v"), Variant(u"c"));
+  EXPECT_EQ(Read(u"", reg::kCurrentUser), Variant(u"c"));
 }
 
 // What a network gives besides a computer that answers: a name that resolves to
@@ -173,25 +169,20 @@ TEST_F(RemoteStandIn, ConnectionsThatFailGiveErrorAndFalseAndHoldNothing) {
     fake.ClearFaults();
     fake.InjectStatus("RegConnectRegistryA", status);
     fake.ClearCalls();
-    EXPECT_EQ(routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"),
-              Variant(u"Error!"))
-        << status;
-    EXPECT_FALSE(
-        routines.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(1), dword))
-        << status;
+    EXPECT_EQ(Read(u"FAR"), Variant(u"Error!")) << status;
+    EXPECT_FALSE(Write(u"FAR", Variant(1), dword)) << status;
     EXPECT_EQ(fake.Calls().size(), 2u) << "only the two connections were tried";
   }
   fake.ClearFaults();
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
+  EXPECT_EQ(Read(u"FAR"), Variant(u"far"));
   EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "Software\\A\\B", "w", "FAR").has_value());
 }
 
 TEST_F(RemoteStandIn, ReadableButNotFullyOpenableGivesEmptyAndFalse) {
   fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u, "FAR");
   const int32_t sz = 1;
-  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant());
-  EXPECT_FALSE(
-      routines.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(u"x"), sz));
+  EXPECT_EQ(Read(u"FAR"), Variant());
+  EXPECT_FALSE(Write(u"FAR", Variant(u"x"), sz));
   // The local reader asks for reading only, so it still succeeds there.
   RegistryRoutines local(fake);
   local.hkey(reg::kLocalMachine);
@@ -205,12 +196,12 @@ TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
   const int32_t dword = 4;
   for (const auto& keyPath : {std::optional<String>(), std::optional<String>(u"Software\\Nope")}) {
     fake.ClearCalls();
-    routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v", keyPath);
-    routines.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(3), dword, keyPath);
+    Read(u"FAR", reg::kLocalMachine, keyPath);
+    Write(u"FAR", Variant(3), dword, reg::kLocalMachine, keyPath);
     EXPECT_EQ(fake.OpenHandleCount(), 0);
   }
   fake.ClearCalls();
-  routines.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v");
+  Read(u"FAR");
   const auto& c = fake.Calls();
   ASSERT_GE(c.size(), 5u);
   EXPECT_EQ(c[0].function, "RegConnectRegistryA");

@@ -309,8 +309,6 @@ TEST_P(NoWrite, LeavesTheStoredValue) {
 
 INSTANTIATE_BACKEND_ROWS(NoWrite, UnwrittenRows());
 
-// ---- What only the stand-in can show ------------------------------------------------
-
 class WritingStandIn : public StandInTest {};
 
 TEST_F(WritingStandIn, NoRightToWriteFailsAtTheOpen) {

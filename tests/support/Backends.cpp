@@ -110,6 +110,13 @@ void BackendFixture::TearDownBackend() {
   if (api_ != nullptr) DeleteTree(root_, scratch_);
 }
 
+void BackendFixture::ExpectCalls(const std::vector<std::string>& functions) const {
+  if (!fake_) return;
+  std::vector<std::string> called;
+  for (const auto& call : fake_->Calls()) called.push_back(call.function);
+  EXPECT_EQ(called, functions);
+}
+
 void BackendFixture::DeleteTree(RegHandle root, const std::string& path) {
   RegHandle key = 0;
   if (api_->RegOpenKeyExA(root, path.c_str(), 0, reg::kKeyAllAccess, &key) != reg::kSuccess) {
@@ -162,6 +169,29 @@ void BackendFixture::PutValue(const std::string& relPath, const std::string& nam
                                             static_cast<uint32_t>(data.size()));
   api_->RegCloseKey(key);
   ASSERT_EQ(st, reg::kSuccess) << "writing " << name;
+}
+
+void BackendFixture::MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
+                               bool values) {
+  MakeKey(relPath);
+  RegHandle parent = 0;
+  ASSERT_EQ(api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &parent),
+            reg::kSuccess);
+  for (const std::string& name : names) {
+    RegHandle child = 0;
+    EXPECT_EQ(api_->RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
+                                    nullptr, &child, nullptr),
+              reg::kSuccess)
+        << name;
+    api_->RegCloseKey(child);
+    if (values) {
+      EXPECT_EQ(api_->RegSetValueExA(parent, name.c_str(), 0, reg::kRegSz,
+                                     reinterpret_cast<const uint8_t*>("x"), 2),
+                reg::kSuccess)
+          << name;
+    }
+  }
+  api_->RegCloseKey(parent);
 }
 
 bool BackendFixture::HasKey(const std::string& relPath) {

@@ -85,6 +85,8 @@ class BackendFixture {
   void ClearCalls() {
     if (fake_) fake_->ClearCalls();
   }
+  // On the stand-in, the functions called since ClearCalls (the real registry logs none).
+  void ExpectCalls(const std::vector<std::string>& functions) const;
   // The real registry under Wine, for the cases where Wine is known to answer otherwise
   // than Windows (and the stand-in).
   bool RealOnWine() const { return !isFake() && OnWine(); }
@@ -99,6 +101,11 @@ class BackendFixture {
   void MakeKey(const std::string& relPath, const std::string& className = "");
   void PutValue(const std::string& relPath, const std::string& name, uint32_t type,
                 const std::vector<uint8_t>& data);
+  // Makes each of `names` a subkey of `relPath` (and, with `values`, a value "x" of
+  // it) through an open handle: the ANSI entry points take at most 260 characters of
+  // path, so long names are made below a handle rather than by their whole path.
+  void MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
+                 bool values = false);
   bool HasKey(const std::string& relPath);
   // False when the value is missing.
   bool GetValue(const std::string& relPath, const std::string& name, uint32_t& type,

@@ -28,18 +28,20 @@ using RoutinesTest = RoutinesTestOf<>;
 template <class Row>
 using RoutinesRowTest = RoutinesTestOf<std::tuple<Backend, Row>>;
 
-// The class on a stand-in of the test's own.
-class StandInTest : public ::testing::Test {
+// The class on a stand-in of the test's own (a FakeRegistry, or one derived from it).
+template <class Registry = FakeRegistry>
+class StandInTestOf : public ::testing::Test {
  protected:
-  // The key the class names: HKEY_CURRENT_USER\\Software\\T\\A.
+  // The key the class names: HKEY_CURRENT_USER\Software\T\A.
   static constexpr const char* kKey = "Software\\T\\A";
-  StandInTest() {
+  StandInTestOf() {
     fake.MakeKey(reg::kCurrentUser, kKey);
     routines.hkey(reg::kCurrentUser);
     routines.KeyRoot(u"Software\\T");
     routines.Subkey(u"A");
   }
   void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0) << "a handle outlived the test"; }
-  FakeRegistry fake;
+  Registry fake;
   RegistryRoutines routines{fake};
 };
+using StandInTest = StandInTestOf<>;
