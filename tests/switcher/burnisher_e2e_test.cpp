@@ -148,6 +148,13 @@ class BurnisherTest : public ::testing::Test {
     return box.text;
   }
 
+  // A fresh start whose `id` button is enabled fails with a report, returned.
+  std::wstring ReportOf(int id) {
+    Window w = Open();
+    if (!gui::IsEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
+    return ClickAndExpectFailure(w, id);
+  }
+
   // Runs the probe in the IDE folder and returns the comctl32.dll it loaded.
   std::wstring ProbeComctl() {
     const std::wstring out = root_.Path() + L"\\probe.txt";
@@ -353,9 +360,7 @@ TEST_F(BurnisherTest, AMarkerInTheMiddleDropsTheRest) {
 
 TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  const std::wstring report = ReportOf(switcher::kIdOn);
   EXPECT_EQ(report.rfind(L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ", 0), 0u)
       << Narrow(report);
   ExpectPaths(report, {shipped_, installed_});
@@ -366,10 +371,7 @@ TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
 
 TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
   installDir_.Set(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  ExpectPaths(ClickAndExpectFailure(w, switcher::kIdOn),
-              {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
+  ExpectPaths(ReportOf(switcher::kIdOn), {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
@@ -378,18 +380,14 @@ TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
   ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
   const DWORD before = GetFileAttributesW(installed_.c_str());
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  ExpectPaths(ClickAndExpectFailure(w, switcher::kIdOn), {installed_});
+  ExpectPaths(ReportOf(switcher::kIdOn), {installed_});
   EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
   EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
 }
 
 TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
   installDir_.Remove();
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  const std::wstring report = ReportOf(switcher::kIdOn);
   EXPECT_EQ(report.rfind(L"VB6's setup entry in the registry does not say where the IDE is", 0), 0u)
       << Narrow(report);
   for (const std::wstring& part :

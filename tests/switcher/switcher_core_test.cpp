@@ -5,49 +5,47 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/FileApi.h"
 #include "tests/standin/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
 #include "tests/support/Files.h"
 #include "tests/support/Rows.h"
-#include "tests/switcher/NtfsFiles.h"
 
 namespace {
 
 using namespace std::literals;
 using namespace testfiles;
 
-struct Folder {
-  const char* name;
-  const wchar_t* installDir;
-  const wchar_t* folder;
-};
-
+// InstallDir and the IDE folder it gives.
+using Folder = std::pair<const wchar_t*, const wchar_t*>;
 class IdeFolderFromInstallDir : public ::testing::TestWithParam<Folder> {};
 
 TEST_P(IdeFolderFromInstallDir, IsTheFolderBesideTheMarkerOrTheRelativeVB98) {
-  EXPECT_EQ(switcher::IdeFolderFromInstallDir(GetParam().installDir), GetParam().folder);
+  EXPECT_EQ(switcher::IdeFolderFromInstallDir(GetParam().first), GetParam().second);
 }
 
-const Folder kFolders[] = {
-    // The folder is cut at the marker, which keeps its separator.
-    {"CutAtTheMarker", L"C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98",
-     L"C:\\Program Files\\Microsoft Visual Studio\\VB98"},
-    {"CutBeforeWhatFollows", L"D:\\VS\\Common\\IDE\\IDE98\\Extra", L"D:\\VS\\VB98"},
-    {"CutAtTheFirstMarker", L"E:\\A\\Common\\IDE\\IDE98\\B\\Common\\IDE\\IDE98", L"E:\\A\\VB98"},
-    {"CutAtALeadingMarker", L"\\Common\\IDE\\IDE98", L"\\VB98"},
-    {"CutBeforeATrailingSeparator", L"C:\\VS\\Common\\IDE\\IDE98\\", L"C:\\VS\\VB98"},
-    // Without the exact marker the folder is relative.
-    {"RelativeForTheMarkerInLowerCase", L"C:\\VS\\common\\ide\\ide98", L"VB98"},
-    {"RelativeForTheMarkerInUpperCase", L"C:\\VS\\COMMON\\IDE\\IDE98", L"VB98"},
-    {"RelativeForHalfTheMarker", L"C:\\VS\\Common\\IDE", L"VB98"},
-    {"RelativeForForwardSlashes", L"C:/VS/Common/IDE/IDE98", L"VB98"},
-    {"RelativeForNothing", L"", L"VB98"},
-};
-INSTANTIATE_TEST_SUITE_P(InstallDirs, IdeFolderFromInstallDir, ::testing::ValuesIn(kFolders),
-                         ByRowName());
+// Only the first marker counts; a separator after it changes nothing.
+const Folder kCut[] = {{L"C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98",
+                        L"C:\\Program Files\\Microsoft Visual Studio\\VB98"},
+                       {L"D:\\VS\\Common\\IDE\\IDE98\\Extra", L"D:\\VS\\VB98"},
+                       {L"E:\\A\\Common\\IDE\\IDE98\\B\\Common\\IDE\\IDE98", L"E:\\A\\VB98"},
+                       {L"\\Common\\IDE\\IDE98", L"\\VB98"},
+                       {L"C:\\VS\\Common\\IDE\\IDE98\\", L"C:\\VS\\VB98"}};
+const Folder kRelative[] = {{L"C:\\VS\\common\\ide\\ide98", L"VB98"},
+                            {L"C:\\VS\\COMMON\\IDE\\IDE98", L"VB98"},
+                            {L"C:\\VS\\Common\\IDE", L"VB98"},
+                            {L"C:/VS/Common/IDE/IDE98", L"VB98"},
+                            {L"", L"VB98"}};
+INSTANTIATE_TEST_SUITE_P(CutsAtTheMarkerKeepingItsSeparator, IdeFolderFromInstallDir,
+                         ::testing::ValuesIn(kCut));
+INSTANTIATE_TEST_SUITE_P(WithoutAnExactMarkerTheFolderIsRelative, IdeFolderFromInstallDir,
+                         ::testing::ValuesIn(kRelative));
 
 std::wstring FirstLine(const std::wstring& report) { return report.substr(0, report.find(L'\n')); }
 
@@ -75,6 +73,74 @@ TEST(IsNormalFile, CountsOnlyNormalFiles) {
   ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
   EXPECT_FALSE(switcher::IsNormalFile(path)) << "a folder of that name is no manifest";
 }
+
+// The system's file calls with the rules of NTFS that Wine 8 does not keep, so that
+// the switcher sees what Windows would do:
+// - a replacing rename refuses a read-only destination (Wine replaces it);
+// - a handle-based deletion refuses a read-only file;
+// - a name can be marked a reparse point (a junction or symbolic link on Windows; Wine
+//   reports a Unix link to a file as a plain file, and to a folder only through the
+//   folder's final path).
+// Hard links need no stand-in: Wine makes real ones (CreateHardLinkW) and counts them.
+// An overwriting create, which NTFS refuses over a hidden or system file, is not among
+// the calls: FileApi creates exclusively or not at all.
+class NtfsFiles final : public files::FileApi {
+ public:
+  void MarkReparsePoint(const std::wstring& path) { reparse_.insert(Key(path)); }
+
+  DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override {
+    const DWORD error = real_.OpenFolder(path, folder);
+    if (error == ERROR_SUCCESS) paths_[folder.get()] = path;
+    return error;
+  }
+  DWORD Open(HANDLE folder, std::wstring_view name, DWORD access, DWORD share,
+             files::Disposition how, files::Handle& file) override {
+    const DWORD error = real_.Open(folder, name, access, share, how, file);
+    if (error == ERROR_SUCCESS) paths_[file.get()] = paths_[folder] + L"\\" + std::wstring(name);
+    return error;
+  }
+  DWORD Query(HANDLE file, files::Info& info) override {
+    const DWORD error = real_.Query(file, info);
+    const auto at = paths_.find(file);
+    if (error == ERROR_SUCCESS && at != paths_.end() && reparse_.contains(Key(at->second))) {
+      info.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return error;
+  }
+  DWORD FinalPath(HANDLE folder, std::wstring& path) override {
+    return real_.FinalPath(folder, path);
+  }
+  DWORD SetAttributes(HANDLE file, DWORD attributes) override {
+    return real_.SetAttributes(file, attributes);
+  }
+  DWORD Touch(HANDLE file) override { return real_.Touch(file); }
+  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
+    const std::wstring destination = paths_[folder] + L"\\" + std::wstring(name);
+    if (ReadOnly(destination)) return ERROR_ACCESS_DENIED;
+    const DWORD error = real_.Replace(file, folder, name);
+    if (error == ERROR_SUCCESS) paths_[file] = destination;
+    return error;
+  }
+  DWORD Delete(HANDLE file) override {
+    const auto at = paths_.find(file);
+    if (at != paths_.end() && ReadOnly(at->second)) return ERROR_ACCESS_DENIED;
+    return real_.Delete(file);
+  }
+
+ private:
+  static std::wstring Key(std::wstring path) {
+    for (wchar_t& c : path) c = static_cast<wchar_t>(std::towupper(c));
+    return path;
+  }
+  static bool ReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+
+  files::FileApi& real_ = files::PlatformFiles();
+  std::set<std::wstring> reparse_;
+  std::map<HANDLE, std::wstring> paths_;  // the full path each open went to
+};
 
 // A stand-in VB6 installation: the registry's InstallDir points at <root>\VS\Common\IDE\IDE98,
 // the IDE folder <root>\VS\VB98 holds a VB6.EXE, and <root>\app holds the shipped manifest.
