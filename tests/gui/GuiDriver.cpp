@@ -45,8 +45,6 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   return limit * scale;
 }
 
-// ---------------------------------------------------------------- handles, processes
-
 UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
   if (this != &other) Reset(other.Release());
   return *this;
@@ -134,8 +132,6 @@ std::vector<std::wstring> Process::LoadedModules() const {
   }
   return paths;
 }
-
-// ---------------------------------------------------------------- windows
 
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> children;
@@ -390,8 +386,6 @@ void AnswerMessageBox(HWND box, int buttonId) {
     Fail("cannot answer message box " + Hex(box) + ": " + Win32Error(GetLastError()));
   }
 }
-
-// ---------------------------------------------------------------- text
 
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
   if (needle.empty()) return true;
