@@ -310,7 +310,6 @@ std::vector<Control> ChildControls(HWND parent) {
     c.className = ClassName(child);
     c.id = GetDlgCtrlID(child);
     c.style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    c.exStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
     c.text = WindowText(child);
     GetWindowRect(child, &c.rect);
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&c.rect), 2);

@@ -100,8 +100,7 @@ struct Control {
   HWND hwnd = nullptr;
   std::wstring className;  // as registered: "Button", "Edit", "ComboBox", "ListBox", "Static"
   int id = 0;
-  DWORD style = 0;  // style & 0xF of a Button tells its kind (BS_*)
-  DWORD exStyle = 0;
+  DWORD style = 0;    // style & 0xF of a Button tells its kind (BS_*)
   std::wstring text;  // WM_GETTEXT
   RECT rect{};        // in the parent's client coordinates, in pixels
   bool visible = false;

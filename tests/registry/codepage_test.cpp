@@ -85,12 +85,9 @@ TEST_P(CodePage, TextIsStoredInTheCodePagesBytesAndReadsBackWhole) {
   routines().Subkey(sample.level1);
   ASSERT_EQ(routines().CreateKey(), u"0");
   EXPECT_TRUE(routines().SetRegistryValue(sample.name, Variant(sample.data), reg::kRegSz));
-  uint32_t type = 0;
-  std::vector<uint8_t> stored;
-  ASSERT_TRUE(GetValue(Ansi(sample.level1), Ansi(sample.name), type, stored));
-  std::string expected = sample.dataAnsi;
-  expected.push_back('\0');  // the size counts characters' bytes; the NUL that follows is kept
-  EXPECT_EQ(std::string(stored.begin(), stored.end()), expected);
+  // The size counts the characters' bytes; the NUL that follows them is kept.
+  EXPECT_EQ(Stored(Ansi(sample.level1), Ansi(sample.name)),
+            std::pair(reg::kRegSz, Bytes0(sample.dataAnsi)));
   EXPECT_EQ(routines().GetRegistryValue(sample.name), Variant(sample.data));
 
   const String list = sample.name + String(1, u'\0') + sample.data + String(2, u'\0');

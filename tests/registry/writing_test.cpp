@@ -57,11 +57,9 @@ class WritingOf : public RoutinesTestOf<Param> {
       EXPECT_EQ(sets[0].data, bytes);
       EXPECT_EQ(fake->CallsTo("RegCloseKey").size(), 1u);
     }
-    uint32_t storedType = 0;
-    std::vector<uint8_t> stored;
-    ASSERT_TRUE(this->GetValue("W", name, storedType, stored)) << name << " was not stored";
-    EXPECT_EQ(storedType, static_cast<uint32_t>(type));
-    EXPECT_EQ(stored, AsStored(type, bytes));
+    EXPECT_EQ(this->Stored("W", name),
+              std::pair(static_cast<uint32_t>(type), AsStored(type, bytes)))
+        << name;
   }
 };
 
@@ -168,10 +166,7 @@ TEST_P(Writing, EmptyNameIsTheDefaultValueAndEmptySubkeyTheKeyRootItself) {
   if (fake() != nullptr) {
     EXPECT_EQ(fake()->CallsTo("RegOpenKeyExA").at(0).name, scratch() + "\\");
   }
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  ASSERT_TRUE(GetValue("", "top", type, data));
-  EXPECT_EQ(data, Le32(9));
+  EXPECT_EQ(Stored("", "top").second, Le32(9));
 }
 
 TEST_P(Writing, ReadsBackThroughGetRegistryValueAsWritten) {
@@ -300,11 +295,8 @@ TEST_P(NoWrite, LeavesTheStoredValue) {
   if (fake() != nullptr) {
     EXPECT_TRUE(fake()->CallsTo("RegSetValueExA").empty());
   }
-  uint32_t storedType = 0;
-  std::vector<uint8_t> stored;
-  ASSERT_TRUE(GetValue("W", "v", storedType, stored)) << "the earlier value was lost";
-  EXPECT_EQ(storedType, reg::kRegSz);
-  EXPECT_EQ(stored, Bytes(std::string("keep", 5)));
+  EXPECT_EQ(Stored("W", "v"), std::pair(reg::kRegSz, Bytes(std::string("keep", 5))))
+      << "the earlier value was lost";
 }
 
 INSTANTIATE_BACKEND_ROWS(NoWrite, UnwrittenRows());

@@ -203,21 +203,25 @@ bool BackendFixture::HasKey(const std::string& relPath) {
   return true;
 }
 
-bool BackendFixture::GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
-                              std::vector<uint8_t>& data) {
+std::pair<uint32_t, std::vector<uint8_t>> BackendFixture::Stored(const std::string& relPath,
+                                                                 const std::string& name) {
+  std::pair<uint32_t, std::vector<uint8_t>> value{kMissing, {}};
   RegHandle key = 0;
   if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
-    return false;
+    return value;
   }
+  uint32_t type = 0;
   uint32_t size = 0;
-  RegStatus st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
-  if (st == reg::kSuccess) {
-    data.assign(size, 0);
-    st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
-    data.resize(size);
+  if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == reg::kSuccess) {
+    std::vector<uint8_t> data(size);
+    if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) ==
+        reg::kSuccess) {
+      data.resize(size);
+      value = {type, data};
+    }
   }
   api_->RegCloseKey(key);
-  return st == reg::kSuccess;
+  return value;
 }
 
 void BackendFixture::SetEnv(const std::string& name, const std::string& value) {

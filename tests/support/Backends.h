@@ -107,19 +107,12 @@ class BackendFixture {
   void MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
                  bool values = false);
   bool HasKey(const std::string& relPath);
-  // False when the value is missing.
-  bool GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
-                std::vector<uint8_t>& data);
-  bool HasValue(const std::string& relPath, const std::string& name) {
-    return Stored(relPath, name).first != kMissing;
-  }
   // The value's type and bytes; kMissing and none when there is no such value.
   static constexpr uint32_t kMissing = 0xFFFFFFFF;
   std::pair<uint32_t, std::vector<uint8_t>> Stored(const std::string& relPath,
-                                                   const std::string& name) {
-    std::pair<uint32_t, std::vector<uint8_t>> value;
-    if (!GetValue(relPath, name, value.first, value.second)) value = {kMissing, {}};
-    return value;
+                                                   const std::string& name);
+  bool HasValue(const std::string& relPath, const std::string& name) {
+    return Stored(relPath, name).first != kMissing;
   }
   std::string Join(const std::string& relPath) const {
     return relPath.empty() ? scratch_ : scratch_ + "\\" + relPath;

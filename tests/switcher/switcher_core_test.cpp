@@ -5,17 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwctype>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "platform/FileApi.h"
 #include "tests/standin/FakeRegistry.h"
 #include "switcher/SwitcherCore.h"
 #include "tests/support/Files.h"
 #include "tests/support/Rows.h"
+#include "tests/switcher/NtfsFiles.h"
 
 namespace {
 
@@ -48,6 +45,12 @@ INSTANTIATE_TEST_SUITE_P(WithoutAnExactMarkerTheFolderIsRelative, IdeFolderFromI
                          ::testing::ValuesIn(kRelative));
 
 std::wstring FirstLine(const std::wstring& report) { return report.substr(0, report.find(L'\n')); }
+// Each part appears in `text`.
+void ExpectMentions(const std::wstring& text, std::initializer_list<std::wstring> parts) {
+  for (const std::wstring& part : parts) {
+    EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(part) << " in " << Narrow(text);
+  }
+}
 
 TEST(IsNormalFile, CountsOnlyNormalFiles) {
   TempDirectory dir;
@@ -73,74 +76,6 @@ TEST(IsNormalFile, CountsOnlyNormalFiles) {
   ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
   EXPECT_FALSE(switcher::IsNormalFile(path)) << "a folder of that name is no manifest";
 }
-
-// The system's file calls with the rules of NTFS that Wine 8 does not keep, so that
-// the switcher sees what Windows would do:
-// - a replacing rename refuses a read-only destination (Wine replaces it);
-// - a handle-based deletion refuses a read-only file;
-// - a name can be marked a reparse point (a junction or symbolic link on Windows; Wine
-//   reports a Unix link to a file as a plain file, and to a folder only through the
-//   folder's final path).
-// Hard links need no stand-in: Wine makes real ones (CreateHardLinkW) and counts them.
-// An overwriting create, which NTFS refuses over a hidden or system file, is not among
-// the calls: FileApi creates exclusively or not at all.
-class NtfsFiles final : public files::FileApi {
- public:
-  void MarkReparsePoint(const std::wstring& path) { reparse_.insert(Key(path)); }
-
-  DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override {
-    const DWORD error = real_.OpenFolder(path, folder);
-    if (error == ERROR_SUCCESS) paths_[folder.get()] = path;
-    return error;
-  }
-  DWORD Open(HANDLE folder, std::wstring_view name, DWORD access, DWORD share,
-             files::Disposition how, files::Handle& file) override {
-    const DWORD error = real_.Open(folder, name, access, share, how, file);
-    if (error == ERROR_SUCCESS) paths_[file.get()] = paths_[folder] + L"\\" + std::wstring(name);
-    return error;
-  }
-  DWORD Query(HANDLE file, files::Info& info) override {
-    const DWORD error = real_.Query(file, info);
-    const auto at = paths_.find(file);
-    if (error == ERROR_SUCCESS && at != paths_.end() && reparse_.contains(Key(at->second))) {
-      info.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    }
-    return error;
-  }
-  DWORD FinalPath(HANDLE folder, std::wstring& path) override {
-    return real_.FinalPath(folder, path);
-  }
-  DWORD SetAttributes(HANDLE file, DWORD attributes) override {
-    return real_.SetAttributes(file, attributes);
-  }
-  DWORD Touch(HANDLE file) override { return real_.Touch(file); }
-  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
-    const std::wstring destination = paths_[folder] + L"\\" + std::wstring(name);
-    if (ReadOnly(destination)) return ERROR_ACCESS_DENIED;
-    const DWORD error = real_.Replace(file, folder, name);
-    if (error == ERROR_SUCCESS) paths_[file] = destination;
-    return error;
-  }
-  DWORD Delete(HANDLE file) override {
-    const auto at = paths_.find(file);
-    if (at != paths_.end() && ReadOnly(at->second)) return ERROR_ACCESS_DENIED;
-    return real_.Delete(file);
-  }
-
- private:
-  static std::wstring Key(std::wstring path) {
-    for (wchar_t& c : path) c = static_cast<wchar_t>(std::towupper(c));
-    return path;
-  }
-  static bool ReadOnly(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  }
-
-  files::FileApi& real_ = files::PlatformFiles();
-  std::set<std::wstring> reparse_;
-  std::map<HANDLE, std::wstring> paths_;  // the full path each open went to
-};
 
 // A stand-in VB6 installation: the registry's InstallDir points at <root>\VS\Common\IDE\IDE98,
 // the IDE folder <root>\VS\VB98 holds a VB6.EXE, and <root>\app holds the shipped manifest.
@@ -242,10 +177,8 @@ TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
                                            app_ +
                                            L": extract the whole zip, not Burnisher.exe alone, "
                                            L"and start it from there.");
-  for (const std::wstring& part : {app_ + L"\\VB6.EXE.Manifest", installed_,
-                                   switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)}) {
-    EXPECT_NE(outcome.report.find(part), std::wstring::npos) << Narrow(part);
-  }
+  ExpectMentions(outcome.report, {app_ + L"\\VB6.EXE.Manifest", installed_,
+                                  switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_FALSE(Exists(installed_));
 }
 
@@ -254,8 +187,7 @@ TEST_F(SwitcherTest, InstallIntoAMissingFolderFailsAndLeavesNothing) {
   const switcher::Outcome outcome = logic_.Install();
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not install the manifest.");
-  EXPECT_NE(outcome.report.find(root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"),
-            std::wstring::npos);
+  ExpectMentions(outcome.report, {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
@@ -275,9 +207,7 @@ TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not remove the manifest.");
-  EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
-  EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
-            std::wstring::npos);
+  ExpectMentions(outcome.report, {installed_, switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed operation leaves VB6.EXE alone";
 }
 
@@ -343,7 +273,7 @@ TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
   const switcher::Outcome refused = logic_.Install();
   CloseHandle(held);
   EXPECT_FALSE(refused.ok());
-  EXPECT_NE(refused.report.find(installed_), std::wstring::npos) << Narrow(refused.report);
+  ExpectMentions(refused.report, {installed_});
   expectTheOldOne();
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed install leaves VB6.EXE alone";
 }
@@ -386,9 +316,7 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
       SCOPED_TRACE(Narrow(outcome.report));
       EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
       EXPECT_EQ(FirstLine(outcome.report), c.first);
-      for (const std::wstring& part : {std::wstring(c.says), L"instead:\n" + tried, L"(error "s}) {
-        EXPECT_NE(outcome.report.find(part), std::wstring::npos) << Narrow(part);
-      }
+      ExpectMentions(outcome.report, {c.says, L"instead:\n" + tried, L"(error "});
     }
   }
   EXPECT_FALSE(Exists(tried));
@@ -449,9 +377,7 @@ TEST_P(PlantedLinks, AreRefusedAndNothingAnywhereChanges) {
 
   const switcher::Outcome outcome = c.install ? windows_.Install() : windows_.Remove();
   EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
-  const std::wstring first = FirstLine(outcome.report);
-  EXPECT_NE(first.find(L"\"" + named + L"\""), std::wstring::npos) << Narrow(first);
-  EXPECT_NE(first.find(c.says), std::wstring::npos) << Narrow(first);
+  ExpectMentions(FirstLine(outcome.report), {L"\"" + named + L"\"", c.says});
   EXPECT_EQ(StateOf(victim), before);
   EXPECT_EQ(StateOf(installed_), manifest);
   EXPECT_EQ(StateOf(exe_), ideExe);
@@ -481,13 +407,11 @@ TEST_F(SwitcherTest, AnIdeFolderLinkedElsewhereIsRefused) {
   DeleteFileW(theirs.c_str());
   SetInstallDir(planted + L"\\VS\\Common\\IDE\\IDE98");
   const switcher::Outcome install = logic_.Install();
-  EXPECT_NE(FirstLine(install.report).find(L"leads to another folder"), std::wstring::npos)
-      << Narrow(install.report);
+  ExpectMentions(FirstLine(install.report), {L"leads to another folder"});
   EXPECT_TRUE(FolderEntries(elsewhere).empty());
   WriteFile(theirs, "theirs");
   const switcher::Outcome remove = logic_.Remove();
-  EXPECT_NE(FirstLine(remove.report).find(L"leads to another folder"), std::wstring::npos)
-      << Narrow(remove.report);
+  ExpectMentions(FirstLine(remove.report), {L"leads to another folder"});
   EXPECT_EQ(ReadFile(theirs), "theirs");
   DeleteFileW(theirs.c_str());
 }
@@ -518,8 +442,7 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
     EXPECT_FALSE(logic_.IsManifestInstalled()) << Narrow(device);
     for (const switcher::Outcome& outcome : {logic_.Install(), logic_.Remove()}) {
       EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
-      EXPECT_NE(FirstLine(outcome.report).find(L"device namespace"), std::wstring::npos)
-          << Narrow(outcome.report);
+      ExpectMentions(FirstLine(outcome.report), {L"device namespace"});
     }
   }
   EXPECT_EQ(ReadFile(installed_), shipped_);

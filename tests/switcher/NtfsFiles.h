@@ -1,0 +1,80 @@
+#pragma once
+// The system's file calls with the rules of NTFS that Wine 8 does not keep, so that
+// the switcher's tests see what Windows would do:
+// - a replacing rename refuses a read-only destination (Wine replaces it);
+// - a handle-based deletion refuses a read-only file;
+// - a name can be marked a reparse point (a junction or symbolic link on Windows; Wine
+//   reports a Unix link to a file as a plain file, and to a folder only through the
+//   folder's final path).
+// Hard links need no stand-in: Wine makes real ones (CreateHardLinkW) and counts them.
+// An overwriting create, which NTFS refuses over a hidden or system file, is not among
+// the calls: FileApi creates exclusively or not at all.
+#ifdef _WIN32
+
+#include <cwctype>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/FileApi.h"
+
+class NtfsFiles final : public files::FileApi {
+ public:
+  // From now on `path` reads as a reparse point.
+  void MarkReparsePoint(const std::wstring& path) { reparse_.insert(Key(path)); }
+
+  DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override {
+    const DWORD error = real_.OpenFolder(path, folder);
+    if (error == ERROR_SUCCESS) paths_[folder.get()] = path;
+    return error;
+  }
+  DWORD Open(HANDLE folder, std::wstring_view name, DWORD access, DWORD share,
+             files::Disposition how, files::Handle& file) override {
+    const DWORD error = real_.Open(folder, name, access, share, how, file);
+    if (error == ERROR_SUCCESS) paths_[file.get()] = paths_[folder] + L"\\" + std::wstring(name);
+    return error;
+  }
+  DWORD Query(HANDLE file, files::Info& info) override {
+    const DWORD error = real_.Query(file, info);
+    const auto at = paths_.find(file);
+    if (error == ERROR_SUCCESS && at != paths_.end() && reparse_.contains(Key(at->second))) {
+      info.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return error;
+  }
+  DWORD FinalPath(HANDLE folder, std::wstring& path) override {
+    return real_.FinalPath(folder, path);
+  }
+  DWORD SetAttributes(HANDLE file, DWORD attributes) override {
+    return real_.SetAttributes(file, attributes);
+  }
+  DWORD Touch(HANDLE file) override { return real_.Touch(file); }
+  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
+    const std::wstring destination = paths_[folder] + L"\\" + std::wstring(name);
+    if (ReadOnly(destination)) return ERROR_ACCESS_DENIED;
+    const DWORD error = real_.Replace(file, folder, name);
+    if (error == ERROR_SUCCESS) paths_[file] = destination;
+    return error;
+  }
+  DWORD Delete(HANDLE file) override {
+    const auto at = paths_.find(file);
+    if (at != paths_.end() && ReadOnly(at->second)) return ERROR_ACCESS_DENIED;
+    return real_.Delete(file);
+  }
+
+ private:
+  static std::wstring Key(std::wstring path) {
+    for (wchar_t& c : path) c = static_cast<wchar_t>(std::towupper(c));
+    return path;
+  }
+  static bool ReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+
+  files::FileApi& real_ = files::PlatformFiles();
+  std::set<std::wstring> reparse_;
+  std::map<HANDLE, std::wstring> paths_;  // the full path each open went to
+};
+
+#endif  // _WIN32
