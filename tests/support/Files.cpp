@@ -13,11 +13,11 @@ namespace testfiles {
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, const std::wstring& path) {
-  throw std::runtime_error(what + " " + Narrow(path) + ": Win32 error " +
-                           std::to_string(GetLastError()));
+  const DWORD error = GetLastError();
+  throw std::runtime_error(what + " " + Narrow(path) + ": Win32 error " + std::to_string(error));
 }
 
-// Calls `each` with the full path and the attributes of every entry of `folder`.
+// Calls `each` with the name and the attributes of every entry of `folder`.
 template <typename Each>
 void ForEachEntry(const std::wstring& folder, Each each) {
   WIN32_FIND_DATAW found{};
