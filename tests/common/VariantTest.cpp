@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <variant>
 
 #include "common/Variant.h"
@@ -10,89 +12,78 @@ using namespace vbreg;
 
 namespace {
 
-std::optional<int32_t> Int(const Variant& v) { return v.ToInt32(); }
+using std::nullopt;
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(VariantToInt32, HalvesRoundToEvenOnBothSides) {
-  EXPECT_EQ(Int(0.5), 0);
-  EXPECT_EQ(Int(1.5), 2);
-  EXPECT_EQ(Int(2.5), 2);
-  EXPECT_EQ(Int(3.5), 4);
-  EXPECT_EQ(Int(-0.5), 0);
-  EXPECT_EQ(Int(-1.5), -2);
-  EXPECT_EQ(Int(-2.5), -2);
-  EXPECT_EQ(Int(-3.5), -4);
-  EXPECT_EQ(Int(2.5000001), 3);
-  EXPECT_EQ(Int(-2.4999999), -2);
-}
+// A value and the 32-bit integer it converts to (nullopt: none).
+struct ToInt {
+  Variant value;
+  std::optional<int32_t> expected;
+};
+class VariantToInt32 : public ::testing::TestWithParam<ToInt> {};
+TEST_P(VariantToInt32, Converts) { EXPECT_EQ(GetParam().value.ToInt32(), GetParam().expected); }
 
-TEST(VariantToInt32, Int32LimitsAfterRounding) {
-  EXPECT_EQ(Int(2147483647.4), 2147483647);
-  EXPECT_EQ(Int(2147483647.5), std::nullopt);                          // rounds to 2147483648
-  EXPECT_EQ(Int(-2147483648.5), std::numeric_limits<int32_t>::min());  // even neighbour
-  EXPECT_EQ(Int(-2147483648.6), std::nullopt);
-  EXPECT_EQ(Int(-2147483649.5), std::nullopt);
-  EXPECT_EQ(Int(1e300), std::nullopt);
-  EXPECT_EQ(Int(std::numeric_limits<double>::quiet_NaN()), std::nullopt);
-  EXPECT_EQ(Int(std::numeric_limits<double>::infinity()), std::nullopt);
-  EXPECT_EQ(Int(-std::numeric_limits<double>::infinity()), std::nullopt);
-}
-
-TEST(VariantToInt32, OtherKinds) {
-  EXPECT_EQ(Int(Variant()), 0);
-  EXPECT_EQ(Int(true), -1);
-  EXPECT_EQ(Int(false), 0);
-  EXPECT_EQ(Int(std::numeric_limits<int32_t>::min()), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(Int(Variant::Null()), std::nullopt);
-  EXPECT_EQ(Int(Variant::Missing()), std::nullopt);
-  EXPECT_EQ(Int(ByteArray({1, 0, 0, 0})), std::nullopt);
-  EXPECT_EQ(Int(std::vector<Variant>{Variant(1)}), std::nullopt);
-}
-
-TEST(VariantToInt32, DecimalText) {
-  EXPECT_EQ(Int(u"42"), 42);
-  EXPECT_EQ(Int(u"  -17\t "), -17);
-  EXPECT_EQ(Int(u"+8"), 8);
-  EXPECT_EQ(Int(u"2.5"), 2);
-  EXPECT_EQ(Int(u"3.5"), 4);
-  EXPECT_EQ(Int(u"-2.5"), -2);
-  EXPECT_EQ(Int(u"2.50000000000000000001"), 3);  // not an exact half, though a double is
-  EXPECT_EQ(Int(u".5"), 0);
-  EXPECT_EQ(Int(u"7."), 7);
-  EXPECT_EQ(Int(u"1.5e3"), 1500);
-  EXPECT_EQ(Int(u"25E-1"), 2);
-  EXPECT_EQ(Int(u"1e-400"), 0);
-  EXPECT_EQ(Int(u"000000000000002147483647"), 2147483647);
-  EXPECT_EQ(Int(u"2147483647.5"), std::nullopt);
-  EXPECT_EQ(Int(u"-2147483648.5"), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(Int(u"2147483648"), std::nullopt);
-  EXPECT_EQ(Int(u"1e10"), std::nullopt);
-  EXPECT_EQ(Int(u"1e999999999999999999"), std::nullopt);
-  // As an en-US system reads text, whatever the user's locale.
-  EXPECT_EQ(Int(u"1,000"), 1000);
-  EXPECT_EQ(Int(u"($5)"), -5);
-}
-
-TEST(VariantToInt32, HexAndOctalTextAsA32BitPattern) {
-  EXPECT_EQ(Int(u"&H10"), 16);
-  EXPECT_EQ(Int(u" &hff "), 255);
-  EXPECT_EQ(Int(u"&HFFFFFFFF"), -1);
-  EXPECT_EQ(Int(u"&H80000000"), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(Int(u"&H0000000001"), 1);
-  EXPECT_EQ(Int(u"&H100000000"), std::nullopt);
-  EXPECT_EQ(Int(u"&O17"), 15);
-  EXPECT_EQ(Int(u"&O37777777777"), -1);
-  EXPECT_EQ(Int(u"&O8"), std::nullopt);
-  EXPECT_EQ(Int(u"&H"), std::nullopt);
-  EXPECT_EQ(Int(u"&HG"), std::nullopt);
-}
-
-TEST(VariantToInt32, TextThatIsNotANumberFails) {
-  for (const char16_t* text : {u"", u"   ", u"abc", u"12abc", u"1 2", u"--1", u"+", u".", u"1e",
-                               u"1e+", u"&", u"&X1", u"-&H1", u"True", u"\u0661"}) {
-    EXPECT_EQ(Int(text), std::nullopt)
-        << std::string(text, text + std::char_traits<char16_t>::length(text));
-  }
-}
+const ToInt kHalves[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {3.5, 4},       {-0.5, 0},
+                         {-1.5, -2}, {-2.5, -2}, {-3.5, -4}, {2.5000001, 3}, {-2.4999999, -2}};
+// 2147483647.5 rounds to 2147483648, -2147483648.5 to its even neighbour.
+const ToInt kLimits[] = {{2147483647.4, 2147483647},
+                         {2147483647.5, nullopt},
+                         {-2147483648.5, kMin},
+                         {-2147483648.6, nullopt},
+                         {-2147483649.5, nullopt},
+                         {1e300, nullopt},
+                         {kNaN, nullopt},
+                         {kInf, nullopt},
+                         {-kInf, nullopt}};
+const ToInt kOtherKinds[] = {{Variant(), 0},
+                             {true, -1},
+                             {false, 0},
+                             {kMin, kMin},
+                             {Variant::Null(), nullopt},
+                             {Variant::Missing(), nullopt},
+                             {ByteArray({1, 0, 0, 0}), nullopt},
+                             {std::vector<Variant>{Variant(1)}, nullopt}};
+// 2.50000000000000000001 is not an exact half, though a double is. The thousands
+// separator is en-US's whatever the user's locale: a value carries none.
+const ToInt kDecimalText[] = {{u"42", 42},
+                              {u"  -17\t ", -17},
+                              {u"+8", 8},
+                              {u"2.5", 2},
+                              {u"3.5", 4},
+                              {u"-2.5", -2},
+                              {u"2.50000000000000000001", 3},
+                              {u".5", 0},
+                              {u"7.", 7},
+                              {u"1.5e3", 1500},
+                              {u"25E-1", 2},
+                              {u"1e-400", 0},
+                              {u"000000000000002147483647", 2147483647},
+                              {u"2147483647.5", nullopt},
+                              {u"-2147483648.5", kMin},
+                              {u"2147483648", nullopt},
+                              {u"1e10", nullopt},
+                              {u"1e999999999999999999", nullopt},
+                              {u"1,000", 1000}};  // as an en-US system reads it
+const ToInt kHexAndOctalText[] = {
+    {u"&H10", 16},        {u" &hff ", 255},          {u"&HFFFFFFFF", -1}, {u"&H80000000", kMin},
+    {u"&H0000000001", 1}, {u"&H100000000", nullopt}, {u"&O17", 15},       {u"&O37777777777", -1},
+    {u"&O8", nullopt},    {u"&H", nullopt},          {u"&HG", nullopt}};
+const ToInt kNotANumber[] = {{u"", nullopt},      {u"   ", nullopt},  {u"abc", nullopt},
+                             {u"12abc", nullopt}, {u"1 2", nullopt},  {u"--1", nullopt},
+                             {u"+", nullopt},     {u".", nullopt},    {u"1e", nullopt},
+                             {u"1e+", nullopt},   {u"&", nullopt},    {u"&X1", nullopt},
+                             {u"-&H1", nullopt},  {u"True", nullopt}, {u"\u0661", nullopt}};
+INSTANTIATE_TEST_SUITE_P(HalvesRoundToEvenOnBothSides, VariantToInt32,
+                         ::testing::ValuesIn(kHalves));
+INSTANTIATE_TEST_SUITE_P(Int32LimitsAfterRounding, VariantToInt32, ::testing::ValuesIn(kLimits));
+INSTANTIATE_TEST_SUITE_P(OtherKinds, VariantToInt32, ::testing::ValuesIn(kOtherKinds));
+INSTANTIATE_TEST_SUITE_P(DecimalText, VariantToInt32, ::testing::ValuesIn(kDecimalText));
+INSTANTIATE_TEST_SUITE_P(HexAndOctalTextAsA32BitPattern, VariantToInt32,
+                         ::testing::ValuesIn(kHexAndOctalText));
+INSTANTIATE_TEST_SUITE_P(TextThatIsNotANumberFails, VariantToInt32,
+                         ::testing::ValuesIn(kNotANumber));
 
 TEST(VariantToText, NumbersBooleansAndEmpty) {
   EXPECT_EQ(Variant(0).ToText(), u"0");
@@ -106,34 +97,34 @@ TEST(VariantToText, NumbersBooleansAndEmpty) {
   EXPECT_EQ(Variant(std::vector<Variant>{}).ToText(), std::nullopt);
 }
 
-TEST(VariantToText, DoublesAsCStrWritesThem) {
-  const std::pair<double, const char16_t*> cases[] = {
-      {0.0, u"0"},
-      {-0.0, u"0"},
-      {1.0, u"1"},
-      {0.5, u"0.5"},
-      {-0.5, u"-0.5"},
-      {0.1 + 0.2, u"0.3"},
-      {1.0 / 3.0, u"0.333333333333333"},
-      {2.0 / 3.0, u"0.666666666666667"},
-      {123456.789, u"123456.789"},
-      {0.0001, u"0.0001"},
-      {0.00001, u"1E-05"},
-      {-0.000012345, u"-1.2345E-05"},
-      {999999999999999.0, u"999999999999999"},
-      {1e15, u"1E+15"},
-      {9999999999999999.0, u"1E+16"},
-      {1e20, u"1E+20"},
-      {1.5e100, u"1.5E+100"},
-      {4.9e-324, u"4.94065645841247E-324"},
-      {-1.7976931348623157e308, u"-1.79769313486232E+308"},
-  };
-  for (const auto& [value, text] : cases) {
-    EXPECT_EQ(Variant(value).ToText(), text) << value;
-  }
-  EXPECT_EQ(Variant(std::numeric_limits<double>::quiet_NaN()).ToText(), std::nullopt);
-  EXPECT_EQ(Variant(std::numeric_limits<double>::infinity()).ToText(), std::nullopt);
+// A double as CStr writes it (nullopt: no text).
+using DoubleText = std::pair<double, std::optional<String>>;
+class DoubleToText : public ::testing::TestWithParam<DoubleText> {};
+TEST_P(DoubleToText, IsAsCStrWritesIt) {
+  EXPECT_EQ(Variant(GetParam().first).ToText(), GetParam().second) << GetParam().first;
 }
+const DoubleText kDoubles[] = {{0.0, u"0"},
+                               {-0.0, u"0"},
+                               {1.0, u"1"},
+                               {0.5, u"0.5"},
+                               {-0.5, u"-0.5"},
+                               {0.1 + 0.2, u"0.3"},
+                               {1.0 / 3.0, u"0.333333333333333"},
+                               {2.0 / 3.0, u"0.666666666666667"},
+                               {123456.789, u"123456.789"},
+                               {0.0001, u"0.0001"},
+                               {0.00001, u"1E-05"},
+                               {-0.000012345, u"-1.2345E-05"},
+                               {999999999999999.0, u"999999999999999"},
+                               {1e15, u"1E+15"},
+                               {9999999999999999.0, u"1E+16"},
+                               {1e20, u"1E+20"},
+                               {1.5e100, u"1.5E+100"},
+                               {4.9e-324, u"4.94065645841247E-324"},
+                               {-1.7976931348623157e308, u"-1.79769313486232E+308"},
+                               {kNaN, nullopt},
+                               {kInf, nullopt}};
+INSTANTIATE_TEST_SUITE_P(DoublesAsCStrWritesThem, DoubleToText, ::testing::ValuesIn(kDoubles));
 
 TEST(VariantToText, BytesReadAsUtf16LowByteFirst) {
   EXPECT_EQ(Variant(ByteArray({0x41, 0x00, 0xC4, 0x00, 0x3B, 0x04})).ToText(), u"A\u00C4\u043B");
@@ -184,7 +175,6 @@ TEST(ByteArrayBounds, CountsMustMatchAndNotOverflow) {
   EXPECT_TRUE(ByteArray::WithBounds({}, {}));
   EXPECT_TRUE(ByteArray::WithBounds({{0, 0}, {-5, 3}}, {}));
   // 2^16 to the 4th wraps to 0 in 64 bits; it must not pass as "no elements".
-  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
   EXPECT_FALSE(ByteArray::WithBounds({{kMin, 0xFFFFFFFFu}, {kMin, 0xFFFFFFFFu}, {0, 5}}, {}));
   EXPECT_FALSE(ByteArray::WithBounds({{0, 65536}, {0, 65536}, {0, 65536}, {0, 65536}}, {}));
   // An upper bound beyond the 32-bit range cannot be named.

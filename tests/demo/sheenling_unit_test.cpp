@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "demo/frmMain.h"
 #include "demo/mdlMain.h"
+#include "tests/gui/WindowChecks.h"
 
 namespace {
 
@@ -24,12 +24,7 @@ BOOL WINAPI FakeInit(const INITCOMMONCONTROLSEX* record) {
   return FALSE;  // a refusal by the function is not a failure to run it
 }
 
-// Removes the WM_QUIT that the window's end posts to this thread.
-void DrainMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
-}
+using gui::DrainMessages;
 
 TEST(StartCommonControls, MakesOneCallWithTheEightByteRecord) {
   recorded = {};
@@ -75,11 +70,7 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
-  int children = 0;
-  for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-    ++children;
-  }
-  EXPECT_EQ(children, 7);
+  EXPECT_EQ(gui::Children(window).size(), 7u);
   // A second Main replaces the window instead of adding one.
   sheenling::Main([] { return true; });
   EXPECT_FALSE(IsWindow(window));
@@ -93,32 +84,7 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
 TEST(FrmMain, EveryControlUsesTahoma825Regular) {
   auto form = std::make_unique<sheenling::FrmMain>();
   ASSERT_TRUE(form->Load(GetModuleHandleW(nullptr)));
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-
-  LOGFONTW lf{};
-  ASSERT_EQ(GetObjectW(form->Font(), sizeof lf, &lf), static_cast<int>(sizeof lf));
-  EXPECT_EQ(std::wstring(lf.lfFaceName), L"Tahoma");
-  EXPECT_EQ(lf.lfHeight, -MulDiv(825, dpi, 7200));
-  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
-  EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
-  // The font mapper finds Tahoma itself, not a stand-in.
-  HDC dc = GetDC(form->Hwnd());
-  const HGDIOBJ old = SelectObject(dc, form->Font());
-  wchar_t face[LF_FACESIZE] = {};
-  GetTextFaceW(dc, LF_FACESIZE, face);
-  SelectObject(dc, old);
-  ReleaseDC(form->Hwnd(), dc);
-  EXPECT_EQ(std::wstring(face), L"Tahoma");
-
-  int checked = 0;
-  for (HWND c = GetWindow(form->Hwnd(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), form->Font())
-        << GetDlgCtrlID(c);
-    ++checked;
-  }
-  EXPECT_EQ(checked, 7);
+  gui::ExpectTahoma825Throughout(form->Hwnd(), form->Font(), 7);
   // Loaded but not shown until Main shows it.
   EXPECT_FALSE(IsWindowVisible(form->Hwnd()));
   form.reset();

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
-#include <filesystem>
 #include <stdexcept>
 #include <utility>
 
@@ -45,8 +44,6 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   }();
   return limit * scale;
 }
-
-// ---------------------------------------------------------------- handles, processes
 
 UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
   if (this != &other) Reset(other.Release());
@@ -136,12 +133,18 @@ std::vector<std::wstring> Process::LoadedModules() const {
   return paths;
 }
 
-// ---------------------------------------------------------------- windows
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    children.push_back(c);
+  }
+  return children;
+}
 
 std::wstring ClassName(HWND hwnd) {
   wchar_t name[256];
   const int n = GetClassNameW(hwnd, name, 256);
-  return n > 0 ? std::wstring(name, static_cast<size_t>(n)) : std::wstring();
+  return std::wstring(name, static_cast<size_t>(std::max(n, 0)));
 }
 
 std::wstring WindowText(HWND hwnd) {
@@ -206,66 +209,61 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth) {
 
 namespace {
 
-struct FindTopLevel {
+// The first visible top-level window of process `pid` that `wanted` takes, if any.
+template <typename Wanted>
+struct TopLevelFinder {
   DWORD pid;
-  const std::wstring* title;
-  HWND found;
-};
-
-BOOL CALLBACK FindTopLevelProc(HWND hwnd, LPARAM param) {
-  auto* find = reinterpret_cast<FindTopLevel*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != find->pid || !IsWindowVisible(hwnd)) return TRUE;
-  if (!find->title->empty()) {
-    // A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
-    wchar_t caption[512];
-    const int n = GetWindowTextW(hwnd, caption, 512);
-    if (std::wstring(caption, static_cast<size_t>(std::max(n, 0))) != *find->title) return TRUE;
+  Wanted& wanted;
+  HWND found = nullptr;
+  static BOOL CALLBACK Each(HWND hwnd, LPARAM param) {
+    auto* self = reinterpret_cast<TopLevelFinder*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != self->pid || !IsWindowVisible(hwnd) || !self->wanted(hwnd)) return TRUE;
+    self->found = hwnd;
+    return FALSE;
   }
-  find->found = hwnd;
-  return FALSE;
+};
+template <typename Wanted>
+HWND FindTopLevel(DWORD pid, Wanted wanted) {
+  TopLevelFinder<Wanted> find{pid, wanted};
+  EnumWindows(&TopLevelFinder<Wanted>::Each, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+// A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
+std::wstring Caption(HWND hwnd) {
+  wchar_t caption[512];
+  const int n = GetWindowTextW(hwnd, caption, 512);
+  return std::wstring(caption, static_cast<size_t>(std::max(n, 0)));
+}
+
+// The box's text: a Static child that is not its icon.
+bool IsBoxText(HWND child) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+  return ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON;
 }
 
 bool IsMessageBox(HWND hwnd) {
-  bool hasText = false;
-  bool hasButton = false;
-  for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    const std::wstring cls = ClassName(child);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    if (cls == L"Static" && (style & SS_TYPEMASK) != SS_ICON) hasText = true;
-    if (cls == L"Button") hasButton = true;
-  }
-  return hasText && hasButton;
+  if (ClassName(hwnd) != L"#32770") return false;
+  const std::vector<HWND> children = Children(hwnd);
+  return std::any_of(children.begin(), children.end(), IsBoxText) &&
+         std::any_of(children.begin(), children.end(),
+                     [](HWND c) { return ClassName(c) == L"Button"; });
 }
 
-struct FindBox {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM param) {
-  auto* find = reinterpret_cast<FindBox*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != find->pid || !IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770") return TRUE;
-  if (!IsMessageBox(hwnd)) return TRUE;
-  find->found = hwnd;
-  return FALSE;
+bool HasControl(HWND parent, int id) {
+  const std::vector<HWND> children = Children(parent);
+  return std::any_of(children.begin(), children.end(),
+                     [id](HWND c) { return GetDlgCtrlID(c) == id; });
 }
 
 }  // namespace
 
-HWND FindTopLevelWindow(DWORD pid, const std::wstring& title) {
-  FindTopLevel find{pid, &title, nullptr};
-  EnumWindows(FindTopLevelProc, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::milliseconds limit) {
   HWND found = nullptr;
-  if (!WaitUntil([&] { return (found = FindTopLevelWindow(pid, title)) != nullptr; }, limit)) {
+  const auto titled = [&](HWND hwnd) { return title.empty() || Caption(hwnd) == title; };
+  if (!WaitUntil([&] { return (found = FindTopLevel(pid, titled)) != nullptr; }, limit)) {
     Fail("no visible top-level window \"" + Narrow(title) + "\" of process " + std::to_string(pid) +
          " within " + Seconds(limit));
   }
@@ -273,74 +271,50 @@ HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::mi
 }
 
 HWND ControlById(HWND parent, int id) {
-  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
+  for (HWND child : Children(parent)) {
     if (GetDlgCtrlID(child) == id) return child;
   }
   Fail("window " + Hex(parent) + " has no control with id " + std::to_string(id));
 }
 
 void WaitForControls(HWND parent, const std::vector<int>& ids, std::chrono::milliseconds limit) {
-  std::vector<int> missing;
+  std::string missing;
   const bool all = WaitUntil(
       [&] {
         missing.clear();
         for (int id : ids) {
-          bool present = false;
-          for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr && !present;
-               c = GetWindow(c, GW_HWNDNEXT)) {
-            present = GetDlgCtrlID(c) == id;
-          }
-          if (!present) missing.push_back(id);
+          if (!HasControl(parent, id))
+            missing += (missing.empty() ? "" : ", ") + std::to_string(id);
         }
         return missing.empty();
       },
       limit);
   if (!all) {
-    std::string list;
-    for (int id : missing) list += (list.empty() ? "" : ", ") + std::to_string(id);
-    Fail("controls with ids " + list + " did not appear in window " + Hex(parent) + " within " +
+    Fail("controls with ids " + missing + " did not appear in window " + Hex(parent) + " within " +
          Seconds(limit));
   }
 }
 
 void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit) {
-  size_t have = 0;
-  const bool enough = WaitUntil(
-      [&] {
-        have = 0;
-        for (HWND c = GetWindow(parent, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-          ++have;
-        }
-        return have >= count;
-      },
-      limit);
-  if (!enough) {
-    Fail("window " + Hex(parent) + " has " + std::to_string(have) + " children, not " +
-         std::to_string(count) + ", after " + Seconds(limit));
+  if (!WaitUntil([&] { return Children(parent).size() >= count; }, limit)) {
+    Fail("window " + Hex(parent) + " has " + std::to_string(Children(parent).size()) +
+         " children, not " + std::to_string(count) + ", after " + Seconds(limit));
   }
-}
-
-Control ReadControl(HWND child) {
-  Control c;
-  c.hwnd = child;
-  c.className = ClassName(child);
-  c.id = GetDlgCtrlID(child);
-  c.style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-  c.exStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
-  c.text = WindowText(child);
-  GetWindowRect(child, &c.rect);
-  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&c.rect), 2);
-  c.visible = IsWindowVisible(child) != FALSE;
-  c.enabled = IsWindowEnabled(child) != FALSE;
-  return c;
 }
 
 std::vector<Control> ChildControls(HWND parent) {
   std::vector<Control> controls;
-  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    controls.push_back(ReadControl(child));
+  for (HWND child : Children(parent)) {
+    Control& c = controls.emplace_back();
+    c.hwnd = child;
+    c.className = ClassName(child);
+    c.id = GetDlgCtrlID(child);
+    c.style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+    c.text = WindowText(child);
+    GetWindowRect(child, &c.rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&c.rect), 2);
+    c.visible = IsWindowVisible(child) != FALSE;
+    c.enabled = IsWindowEnabled(child) != FALSE;
   }
   return controls;
 }
@@ -360,17 +334,14 @@ LRESULT CheckState(HWND button) {
 }
 
 std::vector<HWND> TabOrder(HWND dialog) {
-  HWND first = nullptr;
-  size_t children = 0;
-  for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-    ++children;
+  const std::vector<HWND> children = Children(dialog);
+  const auto first = std::find_if(children.begin(), children.end(), [](HWND c) {
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
-    if (first == nullptr && (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED))
-      first = c;
-  }
+    return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
+  });
   std::vector<HWND> order;
-  for (HWND c = first; c != nullptr && order.size() <= children;
-       c = GetNextDlgTabItem(dialog, c, FALSE)) {
+  for (HWND c = first == children.end() ? nullptr : *first;
+       c != nullptr && order.size() <= children.size(); c = GetNextDlgTabItem(dialog, c, FALSE)) {
     if (!order.empty() && c == order.front()) break;
     order.push_back(c);
   }
@@ -392,24 +363,11 @@ void PressKey(HWND target, WPARAM virtualKey) {
 }
 
 std::optional<MessageBoxInfo> FindMessageBox(DWORD pid) {
-  FindBox find{pid, nullptr};
-  EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
-  if (find.found == nullptr) return std::nullopt;
-  MessageBoxInfo box;
-  box.hwnd = find.found;
-  wchar_t caption[512];
-  const int n = GetWindowTextW(find.found, caption, 512);
-  box.caption.assign(caption, static_cast<size_t>(std::max(n, 0)));
-  for (HWND child = GetWindow(find.found, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    if (ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON) {
-      std::wstring text = WindowText(child);
-      if (!text.empty()) {
-        box.text = std::move(text);
-        break;
-      }
-    }
+  const HWND found = FindTopLevel(pid, IsMessageBox);
+  if (found == nullptr) return std::nullopt;
+  MessageBoxInfo box{found, Caption(found), L""};
+  for (HWND child : Children(found)) {
+    if (IsBoxText(child) && !(box.text = WindowText(child)).empty()) break;
   }
   return box;
 }
@@ -426,49 +384,6 @@ void AnswerMessageBox(HWND box, int buttonId) {
   if (!PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0)) {
     Fail("cannot answer message box " + Hex(box) + ": " + Win32Error(GetLastError()));
   }
-}
-
-// ---------------------------------------------------------------- files, text
-
-TempDirectory::TempDirectory() {
-  wchar_t base[MAX_PATH + 1];
-  const DWORD n = GetTempPathW(MAX_PATH + 1, base);
-  if (n == 0 || n > MAX_PATH) Fail("no temporary folder: " + Win32Error(GetLastError()));
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring candidate = std::wstring(base) + L"guitest-" +
-                             std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
-    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-      path_ = std::move(candidate);
-      return;
-    }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-      Fail("cannot make " + Narrow(candidate) + ": " + Win32Error(GetLastError()));
-    }
-  }
-  Fail("cannot make a fresh temporary folder");
-}
-
-TempDirectory::~TempDirectory() {
-  if (path_.empty()) return;
-  std::error_code ignored;
-  std::filesystem::remove_all(std::filesystem::path(path_), ignored);
-}
-
-void CopyFileOrThrow(const std::wstring& from, const std::wstring& to) {
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-    Fail("cannot copy " + Narrow(from) + " to " + Narrow(to) + ": " + Win32Error(GetLastError()));
-  }
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int wide = static_cast<int>(text.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, out.data(), n, nullptr, nullptr);
-  return out;
 }
 
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {

@@ -1,17 +1,6 @@
 // GuiDriver: drives our real Windows programs from a test program, the way a user
 // would, and reads back what the user would see.
 //
-// Typical use in a test:
-//
-//   gui::Process app = gui::Process::Start(L"Z:\\...\\Sheenling.exe", L"Z:\\...\\folder");
-//   HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Sheenling");
-//   gui::WaitForControls(main, {1001, 1002});
-//   for (const gui::Control& c : gui::ChildControls(main)) { ... c.className, c.text, c.rect ... }
-//   gui::Click(gui::ControlById(main, 1001));
-//   gui::MessageBoxInfo box = gui::WaitForMessageBox(app.Id());
-//   gui::AnswerMessageBox(box.hwnd);
-//   EXPECT_EQ(app.WaitForExit(), 0u);
-//
 // Facts this rests on (checked under Wine):
 //  - A window can become visible before its controls exist, so wait for the controls.
 //  - GetWindowTextW on another process's edit or combo box does not ask the control;
@@ -31,14 +20,18 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
+
 namespace gui {
 
 using namespace std::chrono_literals;
+using testfiles::CopyFileOrThrow;
+using testfiles::Narrow;
+using testfiles::TempDirectory;
 
 // The default limit of every wait: generous, because a fresh Wine display is slow.
 inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
@@ -47,7 +40,7 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
 // under an emulator sets it, where a program starts many times slower.
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit);
 
-// Owns one kernel handle; closes it when it goes.
+// Owns one kernel handle.
 class UniqueHandle {
  public:
   UniqueHandle() = default;
@@ -70,10 +63,9 @@ class UniqueHandle {
 // A program started by the test. Move-only; terminated in the destructor if still running.
 class Process {
  public:
-  // Starts `exe` (full path) with `commandLineArgs` appended to its quoted path and
-  // `workingDir` as its current folder (empty: the test's own). Waits until the program
-  // is idle for input (bounded by `idleWait`; programs without a window never are).
-  // Throws std::runtime_error naming the exe and the Win32 error when it cannot start.
+  // Starts `exe` (full path) with `commandLineArgs` after its quoted path, in `workingDir`
+  // (empty: the test's own), and waits until it is idle for input (bounded by `idleWait`;
+  // programs without a window never are). Throws when it cannot start.
   static Process Start(const std::wstring& exe, const std::wstring& workingDir = L"",
                        const std::wstring& commandLineArgs = L"",
                        std::chrono::milliseconds idleWait = kDefaultWait);
@@ -86,18 +78,13 @@ class Process {
 
   DWORD Id() const noexcept { return pid_; }
   DWORD MainThreadId() const noexcept { return tid_; }
-  HANDLE Handle() const noexcept { return process_.Get(); }
   bool IsRunning() const;
-
-  // Waits for the program to end and returns its exit code; std::nullopt when it is
-  // still running after `limit` (it is left running; the destructor ends it).
+  // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
-
-  // Ends the program at once (no-op when it has already ended) and waits for it to go.
+  // Ends the program at once (no-op when it has ended) and waits for it to go.
   void Terminate(UINT exitCode = 1) const;
-
-  // Full paths of the modules (exe and DLLs) loaded in the program now, as the loader
-  // reports them (under Wine: C:\windows\system32\... or C:\windows\winsxs\...).
+  // Full paths of the modules loaded in the program now, as the loader reports them
+  // (under Wine: C:\windows\system32\... or C:\windows\winsxs\...).
   std::vector<std::wstring> LoadedModules() const;
 
  private:
@@ -112,51 +99,33 @@ class Process {
 struct Control {
   HWND hwnd = nullptr;
   std::wstring className;  // as registered: "Button", "Edit", "ComboBox", "ListBox", "Static"
-  int id = 0;              // the control id (GetDlgCtrlID)
-  DWORD style = 0;         // GWL_STYLE; style & 0xF of a Button tells its kind (BS_*)
-  DWORD exStyle = 0;       // GWL_EXSTYLE
-  std::wstring text;       // WM_GETTEXT
-  RECT rect{};             // in the parent's client coordinates, in pixels
+  int id = 0;
+  DWORD style = 0;    // style & 0xF of a Button tells its kind (BS_*)
+  std::wstring text;  // WM_GETTEXT
+  RECT rect{};        // in the parent's client coordinates, in pixels
   bool visible = false;
   bool enabled = false;
 };
 
-// Finds the visible top-level window of process `pid` whose caption is exactly `title`
-// (any caption when `title` is empty); nullptr when there is none now.
-HWND FindTopLevelWindow(DWORD pid, const std::wstring& title);
-
-// Waits for FindTopLevelWindow to find one. Throws std::runtime_error after `limit`.
+// The visible top-level window of process `pid` captioned exactly `title` (any caption
+// when empty). Throws after `limit`.
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title,
                            std::chrono::milliseconds limit = kDefaultWait);
-
-// Waits until `parent` has a child with each of the control ids. Throws after `limit`,
-// naming the ids still missing.
+// Waits until `parent` has a child with each of the ids; throws naming the ones missing.
 void WaitForControls(HWND parent, const std::vector<int>& ids,
                      std::chrono::milliseconds limit = kDefaultWait);
-
-// Waits until `parent` has at least `count` direct children. Throws after `limit`.
 void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit = kDefaultWait);
-
 // The direct children of `parent`, in z-order (first = top, which is creation order for
 // a window that did not reorder its controls; this is also the order Tab follows).
+std::vector<HWND> Children(HWND parent);
 std::vector<Control> ChildControls(HWND parent);
-
-// Reads one child (which must be a direct child of its parent) as a Control.
-Control ReadControl(HWND child);
-
-// The direct child with control id `id`; throws std::runtime_error when there is none.
+// Throws when `parent` has no direct child with control id `id`.
 HWND ControlById(HWND parent, int id);
-
-// The window's text via WM_GETTEXT (works for another process's edit and combo boxes).
-// Throws when the window does not answer within five seconds.
+// Through WM_GETTEXT, so it works for another process's edit and combo boxes. Throws when
+// the window does not answer within five seconds.
 std::wstring WindowText(HWND hwnd);
-
-// The registered class name of the window.
 std::wstring ClassName(HWND hwnd);
-
-// Client area size in pixels.
 SIZE ClientSize(HWND hwnd);
-
 bool IsEnabled(HWND hwnd);
 
 // ------------------------------------------------------------- layout at the screen's DPI
@@ -168,54 +137,39 @@ bool IsEnabled(HWND hwnd);
 // first, so that what the driver reads of other programs' windows is real pixels, not
 // pixels scaled back to 96 DPI.
 int ScreenDpi();
-
-// Twips to pixels at `dpi`, rounded to nearest (halves away from zero).
+// Rounded to nearest (halves away from zero).
 int TwipsToPixels(int twips, int dpi);
-
-// A control's box given in twips, in pixels at `dpi`: each of the four figures is scaled
-// on its own, so the right edge is left + width in pixels.
+// A box given in twips: each of the four figures is scaled on its own, so the right edge
+// is left + width in pixels.
 RECT TwipsRect(int left, int top, int width, int height, int dpi);
-
 // The size `text` takes in Tahoma 8.25 pt at `dpi`: on one line, or wrapped at words within
 // `wrapWidth` pixels when that is above 0. Throws when the font cannot be made.
 SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
 
-// Presses a push button (or toggles a check box / option button) as a click would.
-// Posted, so a modal box it opens does not block the caller.
+// Presses a push button (or toggles a check box / option button) as a click would. Posted.
 void Click(HWND button);
-
-// The check state of a check box or option button (BST_CHECKED / BST_UNCHECKED).
-LRESULT CheckState(HWND button);
-
-// The tab stops of `dialog` in the order Tab visits them, starting from the first
+LRESULT CheckState(HWND button);  // BST_CHECKED / BST_UNCHECKED
+// The tab stops of `dialog` in the order Tab visits them, from the first
 // (GetNextDlgTabItem from the first tab stop until it comes round again).
 std::vector<HWND> TabOrder(HWND dialog);
-
-// The window that has the keyboard focus in the given GUI thread (the program's main
-// thread for our single-threaded programs); nullptr when it has none.
+// The window with the keyboard focus in the GUI thread; nullptr when there is none.
 HWND FocusedWindow(DWORD threadId);
-
-// Posts a key press (WM_KEYDOWN then WM_KEYUP) to `target`, as if typed while it had the
-// focus. Modifier keys are not simulated.
+// Posts WM_KEYDOWN then WM_KEYUP to `target`, as if typed while it had the focus.
+// Modifier keys are not simulated.
 void PressKey(HWND target, WPARAM virtualKey);
 
-// A message box: top-level "#32770" window of the process.
+// A message box: a top-level "#32770" window of the process.
 struct MessageBoxInfo {
   HWND hwnd = nullptr;
   std::wstring caption;
   std::wstring text;  // the text of its "Static" child that is not the icon
 };
-
-// The message box of process `pid` showing now, if any.
 std::optional<MessageBoxInfo> FindMessageBox(DWORD pid);
-
-// Waits for a message box of process `pid`. Throws after `limit`.
 MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit = kDefaultWait);
-
 // Answers the box as its button `buttonId` would (IDOK, IDYES, ...). Posted.
 void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
-// Waits for an arbitrary condition; false when `limit` passed without it holding.
+// False when `limit` passed without the condition holding.
 template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWait) {
   const auto end = std::chrono::steady_clock::now() + Scaled(limit);
@@ -225,31 +179,6 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWa
     Sleep(50);
   }
 }
-
-// A fresh, empty folder under the temporary folder; removed with its contents when the
-// object goes. For tests that place or remove files beside a copied program.
-class TempDirectory {
- public:
-  TempDirectory();  // throws std::runtime_error when it cannot be made
-  TempDirectory(TempDirectory&& other) noexcept : path_(std::move(other.path_)) {
-    other.path_.clear();
-  }
-  TempDirectory& operator=(TempDirectory&&) = delete;
-  TempDirectory(const TempDirectory&) = delete;
-  TempDirectory& operator=(const TempDirectory&) = delete;
-  ~TempDirectory();
-  // Without a trailing separator.
-  const std::wstring& Path() const noexcept { return path_; }
-
- private:
-  std::wstring path_;
-};
-
-// Copies one file; throws std::runtime_error naming both paths on failure.
-void CopyFileOrThrow(const std::wstring& from, const std::wstring& to);
-
-// UTF-8 form of a wide string, for failure messages.
-std::string Narrow(const std::wstring& text);
 
 // Case-insensitive (ordinal, as the file system compares names) containment test.
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/standin/FakeRegistry.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/Backends.h"
 
 namespace {
 
@@ -284,8 +284,6 @@ TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
   EXPECT_EQ(fake_.CallsTo("RegSetValueExA").at(0).data, (std::vector<uint8_t>{'a', 'b', 'c'}));
   fake_.RegCloseKey(key);
 }
-
-// ---- Code pages -----------------------------------------------------------------------
 
 TEST(StandInCodePage, TheAdaptersChoiceOfFlagsByCodePage) {
   for (const uint32_t cp : {1252u, 1250u, 874u, 932u, 936u, 949u, 950u}) {

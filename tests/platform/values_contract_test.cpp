@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,35 +13,29 @@ namespace {
 
 class ValueContract : public PlatformTest {
  protected:
-  void SetUp() override {
-    PlatformTest::SetUp();
-    key_ = std::make_unique<ScopedKey>(api());
-    ASSERT_EQ(OpenRel("", *key_), reg::kSuccess);
+  RegStatus Query(const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
+    return api().RegQueryValueExA(key(), name, nullptr, type, data, size);
   }
-  void TearDown() override {
-    key_.reset();
-    PlatformTest::TearDown();
+  RegStatus Set(const char* name, uint32_t type, const void* data, uint32_t size) {
+    return api().RegSetValueExA(key(), name, 0, type, static_cast<const uint8_t*>(data), size);
   }
-  RegHandle key() const { return key_->get(); }
+  RegStatus EnumValue(uint32_t index, char* name, uint32_t* len, uint32_t* type, uint8_t* data,
+                      uint32_t* size) {
+    return api().RegEnumValueA(key(), index, name, len, nullptr, type, data, size);
+  }
   std::vector<std::string> ValueNames() {
     std::vector<std::string> names;
     for (uint32_t i = 0;; ++i) {
       std::vector<char> name(16384);
       auto len = static_cast<uint32_t>(name.size());
-      if (api().RegEnumValueA(key(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
-          reg::kSuccess) {
+      if (EnumValue(i, name.data(), &len, nullptr, nullptr, nullptr) != reg::kSuccess) {
         break;
       }
       names.emplace_back(name.data(), len);
     }
     return names;
   }
-
- private:
-  std::unique_ptr<ScopedKey> key_;  // made once the backend exists
 };
-
-// ---- RegQueryValueExA -------------------------------------------------------------------
 
 TEST_P(ValueContract, QueryTooSmallGivesNeededSizeAndLeavesBufferAlone) {
   ASSERT_EQ(SetString(key(), "s", std::string("hello\0", 6)), reg::kSuccess);
@@ -50,76 +43,66 @@ TEST_P(ValueContract, QueryTooSmallGivesNeededSizeAndLeavesBufferAlone) {
   std::memset(buf, 0xEE, sizeof buf);
   uint32_t type = 0;
   uint32_t size = 5;
-  EXPECT_EQ(api().RegQueryValueExA(key(), "s", nullptr, &type, buf, &size), reg::kMoreData);
+  EXPECT_EQ(Query("s", &type, buf, &size), reg::kMoreData);
   EXPECT_EQ(size, 6u);
   EXPECT_EQ(type, reg::kRegSz);
   EXPECT_EQ(buf[0], 0xEE);
 
   size = 0;
-  EXPECT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  EXPECT_EQ(Query("s", nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, 6u);
   // Both null: an existence probe.
-  EXPECT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, nullptr, nullptr), reg::kSuccess);
-  EXPECT_EQ(api().RegQueryValueExA(key(), "nope", nullptr, nullptr, nullptr, nullptr),
-            reg::kFileNotFound);
+  EXPECT_EQ(Query("s", nullptr, nullptr, nullptr), reg::kSuccess);
+  EXPECT_EQ(Query("nope", nullptr, nullptr, nullptr), reg::kFileNotFound);
   size = sizeof buf;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "S", nullptr, &type, buf, &size), reg::kSuccess);
+  ASSERT_EQ(Query("S", &type, buf, &size), reg::kSuccess);
   EXPECT_EQ(size, 6u);
   EXPECT_STREQ(reinterpret_cast<char*>(buf), "hello");
 }
 
 TEST_P(ValueContract, QueryMissingValue) {
   uint32_t size = 77;
-  EXPECT_EQ(api().RegQueryValueExA(key(), "missing", nullptr, nullptr, nullptr, &size),
-            reg::kFileNotFound);
+  EXPECT_EQ(Query("missing", nullptr, nullptr, &size), reg::kFileNotFound);
   EXPECT_EQ(size, 0u);
   uint8_t buf[4];
   size = sizeof buf;
-  EXPECT_EQ(api().RegQueryValueExA(key(), "missing", nullptr, nullptr, buf, &size),
-            reg::kFileNotFound);
+  EXPECT_EQ(Query("missing", nullptr, buf, &size), reg::kFileNotFound);
   EXPECT_EQ(size, 4u);
   ASSERT_EQ(SetString(key(), "there", "x"), reg::kSuccess);
-  EXPECT_EQ(api().RegQueryValueExA(key(), "there", nullptr, nullptr, buf, nullptr),
-            reg::kInvalidParameter);
+  EXPECT_EQ(Query("there", nullptr, buf, nullptr), reg::kInvalidParameter);
 }
 
 TEST_P(ValueContract, StringWithoutNulIsTerminatedOnReadWhenThereIsRoom) {
   // Stored from a buffer whose next byte is not NUL, so nothing is added on write.
   const char text[] = "abcdX";
-  ASSERT_EQ(
-      api().RegSetValueExA(key(), "s", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(text), 3),
-      reg::kSuccess);
+  ASSERT_EQ(Set("s", reg::kRegSz, text, 3), reg::kSuccess);
   uint8_t buf[8];
   std::memset(buf, 0xEE, sizeof buf);
   uint32_t size = sizeof buf;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, buf, &size), reg::kSuccess);
+  ASSERT_EQ(Query("s", nullptr, buf, &size), reg::kSuccess);
   EXPECT_EQ(size, 3u);  // the terminator is not counted
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), std::string("abc\0", 4));
 
   std::memset(buf, 0xEE, sizeof buf);
   size = 3;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, buf, &size), reg::kSuccess);
+  ASSERT_EQ(Query("s", nullptr, buf, &size), reg::kSuccess);
   EXPECT_EQ(size, 3u);
   EXPECT_EQ(buf[3], 0xEE) << "no room: no terminator";
 
   // Binary data gets no terminator.
-  ASSERT_EQ(api().RegSetValueExA(key(), "b", 0, reg::kRegBinary,
-                                 reinterpret_cast<const uint8_t*>(text), 3),
-            reg::kSuccess);
+  ASSERT_EQ(Set("b", reg::kRegBinary, text, 3), reg::kSuccess);
   std::memset(buf, 0xEE, sizeof buf);
   size = sizeof buf;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "b", nullptr, nullptr, buf, &size), reg::kSuccess);
+  ASSERT_EQ(Query("b", nullptr, buf, &size), reg::kSuccess);
   EXPECT_EQ(buf[3], 0xEE);
 }
 
 TEST_P(ValueContract, EmptyStringReadsBackAsZeroBytes) {
-  ASSERT_EQ(
-      api().RegSetValueExA(key(), "e", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(""), 0),
-      reg::kSuccess);
+  ASSERT_EQ(Set("e", reg::kRegSz, "", 0), reg::kSuccess);
   uint8_t buf[4] = {0xEE, 0xEE, 0xEE, 0xEE};
   uint32_t size = sizeof buf;
   uint32_t type = 0;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "e", nullptr, &type, buf, &size), reg::kSuccess);
+  ASSERT_EQ(Query("e", &type, buf, &size), reg::kSuccess);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(type, reg::kRegSz);
   EXPECT_EQ(buf[0], 0xEE);
@@ -127,39 +110,26 @@ TEST_P(ValueContract, EmptyStringReadsBackAsZeroBytes) {
 
 TEST_P(ValueContract, SetStoresTypeAndExactBytes) {
   const std::vector<uint8_t> binary = {0, 1, 0, 0xFF, 0x80};
-  ASSERT_EQ(api().RegSetValueExA(key(), "bin", 0, reg::kRegBinary, binary.data(), 5),
-            reg::kSuccess);
+  ASSERT_EQ(Set("bin", reg::kRegBinary, binary.data(), 5), reg::kSuccess);
   const std::string multi("one\0two\0\0", 9);
   ASSERT_EQ(SetString(key(), "multi", multi, reg::kRegMultiSz), reg::kSuccess);
   const std::string expand("%PATH%;x\0", 9);
   ASSERT_EQ(SetString(key(), "exp", expand, reg::kRegExpandSz), reg::kSuccess);
   const uint8_t dword[4] = {0x78, 0x56, 0x34, 0x12};
-  ASSERT_EQ(api().RegSetValueExA(key(), "dw", 0, reg::kRegDword, dword, 4), reg::kSuccess);
+  ASSERT_EQ(Set("dw", reg::kRegDword, dword, 4), reg::kSuccess);
   // Windows-1252 text with the bytes the code page leaves undefined survives the trip.
   const std::string high("\x80\x81\x8D\x8F\x90\x9D\xE9\xFF\0", 9);
   ASSERT_EQ(SetString(key(), "high", high), reg::kSuccess);
 
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  ASSERT_TRUE(GetValue("", "bin", type, data));
-  EXPECT_EQ(type, reg::kRegBinary);
-  EXPECT_EQ(data, binary);
-  ASSERT_TRUE(GetValue("", "multi", type, data));
-  EXPECT_EQ(type, reg::kRegMultiSz);
-  EXPECT_EQ(data, Bytes(multi));
-  ASSERT_TRUE(GetValue("", "exp", type, data));
-  EXPECT_EQ(type, reg::kRegExpandSz);
-  EXPECT_EQ(data, Bytes(expand));
-  ASSERT_TRUE(GetValue("", "dw", type, data));
-  EXPECT_EQ(type, reg::kRegDword);
-  EXPECT_EQ(data, std::vector<uint8_t>(dword, dword + 4));
-  ASSERT_TRUE(GetValue("", "high", type, data));
-  EXPECT_EQ(data, Bytes(high));
+  EXPECT_EQ(Stored("", "bin"), std::pair(reg::kRegBinary, binary));
+  EXPECT_EQ(Stored("", "multi"), std::pair(reg::kRegMultiSz, Bytes(multi)));
+  EXPECT_EQ(Stored("", "exp"), std::pair(reg::kRegExpandSz, Bytes(expand)));
+  EXPECT_EQ(Stored("", "dw"), std::pair(reg::kRegDword, std::vector<uint8_t>(dword, dword + 4)));
+  EXPECT_EQ(Stored("", "high").second, Bytes(high));
 
   // Writing again under another spelling replaces type and data of the same value.
-  ASSERT_EQ(api().RegSetValueExA(key(), "BIN", 0, reg::kRegDword, dword, 4), reg::kSuccess);
-  ASSERT_TRUE(GetValue("", "bin", type, data));
-  EXPECT_EQ(type, reg::kRegDword);
+  ASSERT_EQ(Set("BIN", reg::kRegDword, dword, 4), reg::kSuccess);
+  EXPECT_EQ(Stored("", "bin").first, reg::kRegDword);
   EXPECT_EQ(ValueNames().size(), 5u);
 }
 
@@ -167,30 +137,22 @@ TEST_P(ValueContract, SetStoresTypeAndExactBytes) {
 // is one; otherwise the bytes are stored as counted (registry.c test_set_value).
 TEST_P(ValueContract, StringCountShortOfItsNulGetsTheNulThatFollows) {
   const char text[] = "ThisNeverBreaks";
-  ASSERT_EQ(api().RegSetValueExA(key(), "s", 0, reg::kRegSz, reinterpret_cast<const uint8_t*>(text),
-                                 sizeof text - 1),
-            reg::kSuccess);
+  ASSERT_EQ(Set("s", reg::kRegSz, text, sizeof text - 1), reg::kSuccess);
   uint32_t size = 0;
-  ASSERT_EQ(api().RegQueryValueExA(key(), "s", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  ASSERT_EQ(Query("s", nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, sizeof text);
   char buf[sizeof text];
   size = sizeof text - 1;
-  EXPECT_EQ(
-      api().RegQueryValueExA(key(), "s", nullptr, nullptr, reinterpret_cast<uint8_t*>(buf), &size),
-      reg::kMoreData);
+  EXPECT_EQ(Query("s", nullptr, reinterpret_cast<uint8_t*>(buf), &size), reg::kMoreData);
 
   // Two short: the byte after is not NUL, nothing is added.
-  ASSERT_EQ(api().RegSetValueExA(key(), "t", 0, reg::kRegExpandSz,
-                                 reinterpret_cast<const uint8_t*>(text), sizeof text - 2),
-            reg::kSuccess);
-  ASSERT_EQ(api().RegQueryValueExA(key(), "t", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  ASSERT_EQ(Set("t", reg::kRegExpandSz, text, sizeof text - 2), reg::kSuccess);
+  ASSERT_EQ(Query("t", nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, sizeof text - 2);
 
   // Binary data is never extended.
-  ASSERT_EQ(api().RegSetValueExA(key(), "b", 0, reg::kRegBinary,
-                                 reinterpret_cast<const uint8_t*>(text), sizeof text - 1),
-            reg::kSuccess);
-  ASSERT_EQ(api().RegQueryValueExA(key(), "b", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  ASSERT_EQ(Set("b", reg::kRegBinary, text, sizeof text - 1), reg::kSuccess);
+  ASSERT_EQ(Query("b", nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, sizeof text - 1);
 }
 
@@ -202,26 +164,21 @@ TEST_P(ValueContract, DeleteValue) {
   EXPECT_EQ(api().RegDeleteValueA(key(), "NAMED"), reg::kSuccess);
   EXPECT_EQ(api().RegDeleteValueA(key(), "Named"), reg::kFileNotFound);
   EXPECT_EQ(api().RegDeleteValueA(key(), ""), reg::kSuccess);
-  EXPECT_EQ(api().RegQueryValueExA(key(), "", nullptr, nullptr, nullptr, nullptr),
-            reg::kFileNotFound);
+  EXPECT_EQ(Query("", nullptr, nullptr, nullptr), reg::kFileNotFound);
   EXPECT_TRUE(ValueNames().empty());
 }
 
 TEST_P(ValueContract, ValueNamesUpTo16383Characters) {
   const std::string longest(16383, 'v');
   ASSERT_EQ(SetString(key(), longest.c_str(), "x"), reg::kSuccess);
-  EXPECT_EQ(api().RegQueryValueExA(key(), longest.c_str(), nullptr, nullptr, nullptr, nullptr),
-            reg::kSuccess);
+  EXPECT_EQ(Query(longest.c_str(), nullptr, nullptr, nullptr), reg::kSuccess);
   std::vector<char> name(16384 + 1);
   uint32_t len = static_cast<uint32_t>(name.size());
-  ASSERT_EQ(api().RegEnumValueA(key(), 0, name.data(), &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kSuccess);
+  ASSERT_EQ(EnumValue(0, name.data(), &len, nullptr, nullptr, nullptr), reg::kSuccess);
   EXPECT_EQ(len, 16383u);
   EXPECT_NE(SetString(key(), std::string(16384, 'v').c_str(), "x"), reg::kSuccess);
   EXPECT_EQ(ValueNames().size(), 1u);
 }
-
-// ---- RegEnumValueA ----------------------------------------------------------------------
 
 TEST_P(ValueContract, EnumValueSizesAndShortBuffers) {
   ASSERT_EQ(SetString(key(), "Test", std::string("foobar\0", 7)), reg::kSuccess);
@@ -232,7 +189,7 @@ TEST_P(ValueContract, EnumValueSizesAndShortBuffers) {
   // Success: name length without NUL, data size.
   uint32_t len = sizeof name;
   uint32_t size = sizeof data;
-  ASSERT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, &type, data, &size), reg::kSuccess);
+  ASSERT_EQ(EnumValue(0, name, &len, &type, data, &size), reg::kSuccess);
   EXPECT_EQ(len, 4u);
   EXPECT_EQ(size, 7u);
   EXPECT_EQ(type, reg::kRegSz);
@@ -242,14 +199,14 @@ TEST_P(ValueContract, EnumValueSizesAndShortBuffers) {
   // Name too small: length as passed, data size given (buffer contents vary by version).
   len = 3;
   size = sizeof data;
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, &type, data, &size), reg::kMoreData);
+  EXPECT_EQ(EnumValue(0, name, &len, &type, data, &size), reg::kMoreData);
   EXPECT_EQ(len, 3u);
   EXPECT_EQ(size, 7u);
 
   len = 0;
   size = sizeof data;
   std::memset(name, 'Z', sizeof name);
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, &type, data, &size), reg::kMoreData);
+  EXPECT_EQ(EnumValue(0, name, &len, &type, data, &size), reg::kMoreData);
   EXPECT_EQ(len, 0u);
   EXPECT_EQ(size, 7u);
   EXPECT_EQ(name[0], 'Z');
@@ -257,23 +214,19 @@ TEST_P(ValueContract, EnumValueSizesAndShortBuffers) {
   // Name exactly as long as the name leaves no room for its NUL.
   len = 4;
   size = sizeof data;
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, &type, data, &size), reg::kMoreData);
+  EXPECT_EQ(EnumValue(0, name, &len, &type, data, &size), reg::kMoreData);
   EXPECT_EQ(len, 4u);
 
   // No data buffer: the size alone.
   len = sizeof name;
   size = 0;
-  ASSERT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, nullptr, nullptr, &size),
-            reg::kSuccess);
+  ASSERT_EQ(EnumValue(0, name, &len, nullptr, nullptr, &size), reg::kSuccess);
   EXPECT_EQ(size, 7u);
 
   len = sizeof name;
-  EXPECT_EQ(api().RegEnumValueA(key(), 1, name, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kNoMoreItems);
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, nullptr, &len, nullptr, nullptr, nullptr, nullptr),
-            reg::kInvalidParameter);
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, name, nullptr, nullptr, nullptr, nullptr, nullptr),
-            reg::kInvalidParameter);
+  EXPECT_EQ(EnumValue(1, name, &len, nullptr, nullptr, nullptr), reg::kNoMoreItems);
+  EXPECT_EQ(EnumValue(0, nullptr, &len, nullptr, nullptr, nullptr), reg::kInvalidParameter);
+  EXPECT_EQ(EnumValue(0, name, nullptr, nullptr, nullptr, nullptr), reg::kInvalidParameter);
 }
 
 // Windows leaves the name alone and its length as passed when only the data does not
@@ -286,8 +239,7 @@ TEST_P(ValueContract, EnumValueDataTooSmallLeavesBothBuffers) {
   std::memset(data, 0xEE, sizeof data);
   uint32_t len = sizeof name;
   uint32_t size = 2;
-  EXPECT_EQ(api().RegEnumValueA(key(), 0, name, &len, nullptr, nullptr, data, &size),
-            reg::kMoreData);
+  EXPECT_EQ(EnumValue(0, name, &len, nullptr, data, &size), reg::kMoreData);
   EXPECT_EQ(size, 7u);
   EXPECT_EQ(data[0], 0xEE);
   if (RealOnWine()) GTEST_SKIP() << "Wine copies the name here; Windows does not";
@@ -303,8 +255,6 @@ TEST_P(ValueContract, ValuesEnumerateInTheOrderFirstSet) {
   ASSERT_EQ(SetString(key(), "c", "again"), reg::kSuccess);  // keeps its place
   EXPECT_EQ(ValueNames(), (std::vector<std::string>{"A", "C", "D", "B"}));
 }
-
-// ---- ExpandEnvironmentStringsA ------------------------------------------------------------
 
 TEST_P(ValueContract, ExpandNeedsRoomForOneByteMore) {
   SetEnv("BurnisherTVar", "Long long value");  // 15 characters
@@ -347,8 +297,6 @@ TEST_P(ValueContract, ExpandLeavesUnknownAndUnfinishedReferencesAndGoesOneLevel)
   }
   EXPECT_EQ(api().ExpandEnvironmentStringsA(nullptr, nullptr, 0), 1u);
 }
-
-// ---- Text conversion ---------------------------------------------------------------------
 
 TEST_P(ValueContract, AnsiIsWindows1252WithQuestionMarkForTheRest) {
   EXPECT_EQ(api().ToAnsi(u""), "");

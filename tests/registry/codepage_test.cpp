@@ -6,13 +6,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/standin/FakeCaseTable.h"
-#include "registry/RegistryRoutines.h"
-#include "tests/support/Backends.h"
+#include "tests/support/Routines.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -21,64 +19,39 @@
 namespace {
 
 // Texts of one code page: a value name, data, two key levels (the first holds a
-// character whose second byte on 932 is 0x5C, '\'), and one character repeated in
-// an expansion. `dataAnsi` is the data's bytes, written out rather than converted.
+// character whose second byte on 932 is 0x5C, '\'), a name that differs from `upper`
+// only in case, and one character repeated in an expansion. `dataAnsi` is the data's
+// bytes, written out rather than converted. 1252's, the last, serves any other code page.
 struct Sample {
-  String name;
-  String data;
-  String level1;
-  String level2;
-  String lower;  // a name that differs from `upper` only in case
-  String upper;
+  uint32_t codePage;
+  String name, data, level1, level2, lower, upper;
   char16_t repeated;
   std::string dataAnsi;
 };
 
-Sample SampleFor(uint32_t codePage) {
-  switch (codePage) {
-    case 932:
-      return {u"名前", u"日本語", u"表示", u"設定",
-              u"ｂ名", u"Ｂ名",   u'い',   "\x93\xFA\x96\x7B\x8C\xEA"};
-    case 65001:
-      return {u"名前", u"日本語", u"表示", u"設定",
-              u"ｂ名", u"Ｂ名",   u'い',   "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"};
-    case 1250:
-      return {u"Žluťoučký",
-              u"Łódź €",
-              u"Kůň",
-              u"Świat",
-              u"řa",
-              u"ŘA",
-              u'ř',
-              "\xA3\xF3"
-              "d\x9F \x80"};
-    case 1251:
-      return {u"Имя", u"Данные €", u"Ключ", u"Юг",
-              u"жа",  u"ЖА",       u'ж',    "\xC4\xE0\xED\xED\xFB\xE5 \x88"};
-    case 1253:
-      return {u"Όνομα", u"Δεδομένα €", u"Κλειδί", u"Νότος",
-              u"ωa",    u"ΩA",         u'ω',      "\xC4\xE5\xE4\xEF\xEC\xDD\xED\xE1 \x80"};
-    case 1254:
-      return {u"Ağ", u"Şişli €", u"Anahtar", u"Güney", u"ğa", u"ĞA", u'ş', "\xDEi\xFEli \x80"};
-    case 1255:
-      return {u"שם", u"נתונים ₪", u"מפתח", u"דרום",
-              u"aש", u"Aש",       u'ש',    "\xF0\xFA\xE5\xF0\xE9\xED \xA4"};
-    case 1256:
-      return {u"اسم", u"بيانات €", u"مفتاح", u"جنوب",
-              u"ba",  u"BA",       u'ب',     "\xC8\xED\xC7\xE4\xC7\xCA \x80"};
-    case 1257:
-      return {u"Vārds", u"Dati €", u"Atslēga", u"Dienvidi", u"ša", u"ŠA", u'ā', "Dati \x80"};
-    case 1258:
-      return {u"Tên", u"Dư €", u"Khóa", u"Nam", u"ơa", u"ƠA", u'ư', "D\xFD \x80"};
-    default:
-      return {u"Grüße", u"Café €", u"Clé", u"Süd", u"éa", u"ÉA", u'é', "Caf\xE9 \x80"};
-  }
-}
+const Sample kSamples[] = {
+    {932, u"名前", u"日本語", u"表示", u"設定", u"ｂ名", u"Ｂ名", u'い',
+     "\x93\xFA\x96\x7B\x8C\xEA"},
+    {65001, u"名前", u"日本語", u"表示", u"設定", u"ｂ名", u"Ｂ名", u'い',
+     "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+    {1250, u"Žluťoučký", u"Łódź €", u"Kůň", u"Świat", u"řa", u"ŘA", u'ř', "\xA3\xF3\x64\x9F \x80"},
+    {1251, u"Имя", u"Данные €", u"Ключ", u"Юг", u"жа", u"ЖА", u'ж',
+     "\xC4\xE0\xED\xED\xFB\xE5 \x88"},
+    {1253, u"Όνομα", u"Δεδομένα €", u"Κλειδί", u"Νότος", u"ωa", u"ΩA", u'ω',
+     "\xC4\xE5\xE4\xEF\xEC\xDD\xED\xE1 \x80"},
+    {1254, u"Ağ", u"Şişli €", u"Anahtar", u"Güney", u"ğa", u"ĞA", u'ş', "\xDEi\xFEli \x80"},
+    {1255, u"שם", u"נתונים ₪", u"מפתח", u"דרום", u"aש", u"Aש", u'ש',
+     "\xF0\xFA\xE5\xF0\xE9\xED \xA4"},
+    {1256, u"اسم", u"بيانات €", u"مفتاح", u"جنوب", u"ba", u"BA", u'ب',
+     "\xC8\xED\xC7\xE4\xC7\xCA \x80"},
+    {1257, u"Vārds", u"Dati €", u"Atslēga", u"Dienvidi", u"ša", u"ŠA", u'ā', "Dati \x80"},
+    {1258, u"Tên", u"Dư €", u"Khóa", u"Nam", u"ơa", u"ƠA", u'ư', "D\xFD \x80"},
+    {1252, u"Grüße", u"Café €", u"Clé", u"Süd", u"éa", u"ÉA", u'é', "Caf\xE9 \x80"}};
 
-class CodePage : public BackendTest {
+class CodePage : public RoutinesTest {
  protected:
   void SetUp() override {
-    BackendTest::SetUp();
+    RoutinesTest::SetUp();
     if (!isFake()) {
       if (const char* expected = std::getenv("BURNISHER_EXPECT_ACP")) {
         // The run under a Japanese locale exists for this: it must not pass on 1252.
@@ -89,19 +62,9 @@ class CodePage : public BackendTest {
         GTEST_SKIP() << "no sample texts for code page " << codePage();
       }
     }
-    sample = SampleFor(codePage());
-    routines.emplace(api());
-    routines->hkey(reg::kCurrentUser);
-    routines->KeyRoot(Wide(scratch()));
+    sample = *std::find_if(std::begin(kSamples), std::end(kSamples) - 1,
+                           [this](const Sample& s) { return s.codePage == codePage(); });
   }
-  void TearDown() override {
-    if (fake() != nullptr) {
-      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle outlived the call";
-    }
-    routines.reset();
-    BackendTest::TearDown();
-  }
-  static String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
   std::string Ansi(const String& text) { return api().ToAnsi(text); }
   void SetEnv(const String& name, const String& value) {
     if (fake() != nullptr) {
@@ -115,66 +78,56 @@ class CodePage : public BackendTest {
                             reinterpret_cast<const wchar_t*>(value.c_str()));
 #endif
   }
-  static std::vector<String> Names(const Collection& c) {
-    std::vector<String> out;
-    for (const Variant& item : c) out.push_back(item.AsString());
-    return out;
-  }
-
-  Sample sample;
-  std::optional<RegistryRoutines> routines;
+  Sample sample{};
 };
 
 TEST_P(CodePage, TextIsStoredInTheCodePagesBytesAndReadsBackWhole) {
-  routines->Subkey(sample.level1);
-  ASSERT_EQ(routines->CreateKey(), u"0");
-  EXPECT_TRUE(routines->SetRegistryValue(sample.name, Variant(sample.data), reg::kRegSz));
-  uint32_t type = 0;
-  std::vector<uint8_t> stored;
-  ASSERT_TRUE(GetValue(Ansi(sample.level1), Ansi(sample.name), type, stored));
-  std::string expected = sample.dataAnsi;
-  expected.push_back('\0');  // the size counts characters' bytes; the NUL that follows is kept
-  EXPECT_EQ(std::string(stored.begin(), stored.end()), expected);
-  EXPECT_EQ(routines->GetRegistryValue(sample.name), Variant(sample.data));
+  routines().Subkey(sample.level1);
+  ASSERT_EQ(routines().CreateKey(), u"0");
+  EXPECT_TRUE(routines().SetRegistryValue(sample.name, Variant(sample.data), reg::kRegSz));
+  // The size counts the characters' bytes; the NUL that follows them is kept.
+  EXPECT_EQ(Stored(Ansi(sample.level1), Ansi(sample.name)),
+            std::pair(reg::kRegSz, Bytes0(sample.dataAnsi)));
+  EXPECT_EQ(routines().GetRegistryValue(sample.name), Variant(sample.data));
 
   const String list = sample.name + String(1, u'\0') + sample.data + String(2, u'\0');
-  EXPECT_TRUE(routines->SetRegistryValue(u"list", Variant(list), reg::kRegMultiSz));
-  EXPECT_EQ(routines->GetRegistryValue(u"list"),
+  EXPECT_TRUE(routines().SetRegistryValue(u"list", Variant(list), reg::kRegMultiSz));
+  EXPECT_EQ(routines().GetRegistryValue(u"list"),
             Variant(sample.name + String(1, u'\0') + sample.data));
 }
 
 TEST_P(CodePage, KeysAndValuesAreNamedListedAndDeletedInTheCodePage) {
   const String path = sample.level1 + u"\\" + sample.level2;
-  EXPECT_EQ(routines->CreateKey(Variant(path)), u"0");
+  EXPECT_EQ(routines().CreateKey(Variant(path)), u"0");
   EXPECT_TRUE(HasKey(Ansi(path)));
-  routines->Subkey(path);
-  EXPECT_TRUE(routines->KeyExists());
-  EXPECT_TRUE(routines->SetRegistryValue(sample.name, Variant(1), reg::kRegDword));
-  EXPECT_TRUE(routines->SetRegistryValue(sample.lower, Variant(2), reg::kRegDword));
+  routines().Subkey(path);
+  EXPECT_TRUE(routines().KeyExists());
+  EXPECT_TRUE(routines().SetRegistryValue(sample.name, Variant(1), reg::kRegDword));
+  EXPECT_TRUE(routines().SetRegistryValue(sample.lower, Variant(2), reg::kRegDword));
   // Names compare without regard to case in the code page's letters too.
-  EXPECT_EQ(routines->GetRegistryValue(sample.upper), Variant(2));
+  EXPECT_EQ(routines().GetRegistryValue(sample.upper), Variant(2));
 
   const String below = Wide(scratch()) + u"\\" + sample.level1;
-  EXPECT_EQ(Names(routines->EnumRegistryKeys(reg::kCurrentUser, below)),
+  EXPECT_EQ(Names(routines().EnumRegistryKeys(reg::kCurrentUser, below)),
             std::vector<String>{sample.level2});
   const std::vector<String> values =
-      Names(routines->EnumRegistryValues(reg::kCurrentUser, below + u"\\" + sample.level2));
+      Names(routines().EnumRegistryValues(reg::kCurrentUser, below + u"\\" + sample.level2));
   EXPECT_EQ(values.size(), 2u);
   EXPECT_NE(std::find(values.begin(), values.end(), sample.name), values.end());
 
-  EXPECT_EQ(routines->DeleteValue(sample.upper), reg::kSuccess);
-  EXPECT_EQ(routines->GetRegistryValue(sample.lower, Variant(u"gone")), Variant(u"gone"));
-  EXPECT_EQ(routines->DeleteKey(path), reg::kSuccess);
-  EXPECT_FALSE(routines->KeyExists());
+  EXPECT_EQ(routines().DeleteValue(sample.upper), reg::kSuccess);
+  EXPECT_EQ(routines().GetRegistryValue(sample.lower, Variant(u"gone")), Variant(u"gone"));
+  EXPECT_EQ(routines().DeleteKey(path), reg::kSuccess);
+  EXPECT_FALSE(routines().KeyExists());
   EXPECT_TRUE(HasKey(Ansi(sample.level1)));
 }
 
 TEST_P(CodePage, AnExpansionLongerInBytesThanInCharactersReadsBackWhole) {
   const String value(300, sample.repeated);
   SetEnv(u"BurnisherCpV", value);
-  routines->Subkey(u"");
-  ASSERT_TRUE(routines->SetRegistryValue(u"x", Variant(u"<%BurnisherCpV%>"), reg::kRegExpandSz));
-  const Variant got = routines->GetRegistryValue(u"x");
+  routines().Subkey(u"");
+  ASSERT_TRUE(routines().SetRegistryValue(u"x", Variant(u"<%BurnisherCpV%>"), reg::kRegExpandSz));
+  const Variant got = routines().GetRegistryValue(u"x");
   EXPECT_EQ(got.AsString().size(), 302u) << "the expansion was cut short";
   EXPECT_EQ(got, Variant(u"<" + value + u">"));
 }
@@ -183,32 +136,32 @@ TEST_P(CodePage, AnExpansionLongerInBytesThanInCharactersReadsBackWhole) {
 // and when a name does not convert they touch nothing at all.
 TEST_P(CodePage, ANameThatDoesNotConvertTouchesNothing) {
   PutValue("", "", reg::kRegSz, {'k', 'e', 'e', 'p', 0});
-  routines->Subkey(u"");
-  EXPECT_TRUE(routines->SetRegistryValue(u"Name", Variant(u"v"), reg::kRegSz));
-  EXPECT_EQ(routines->DeleteValue(u"Other"), reg::kFileNotFound);
-  routines->Subkey(u"Missing");
-  EXPECT_FALSE(routines->KeyExists());
-  routines->Subkey(u"");
-  EXPECT_EQ(routines->GetRegistryValue(u""), Variant(u"keep"));
-  EXPECT_EQ(routines->GetRegistryValue(u"Name"), Variant(u"v"));
+  routines().Subkey(u"");
+  EXPECT_TRUE(routines().SetRegistryValue(u"Name", Variant(u"v"), reg::kRegSz));
+  EXPECT_EQ(routines().DeleteValue(u"Other"), reg::kFileNotFound);
+  routines().Subkey(u"Missing");
+  EXPECT_FALSE(routines().KeyExists());
+  routines().Subkey(u"");
+  EXPECT_EQ(routines().GetRegistryValue(u""), Variant(u"keep"));
+  EXPECT_EQ(routines().GetRegistryValue(u"Name"), Variant(u"v"));
   if (fake() == nullptr) return;
 
   // A conversion that fails, as the old choice of flags failed on 65001.
   fake()->InjectStatus("WideCharToMultiByte", ansi::kInvalidFlags);
   fake()->ClearCalls();
-  EXPECT_FALSE(routines->SetRegistryValue(u"Name", Variant(u"w"), reg::kRegSz));
-  EXPECT_EQ(routines->DeleteValue(u"Other"), ansi::kInvalidFlags);
-  EXPECT_EQ(routines->DeleteKey(u"Missing"), ansi::kInvalidFlags);
-  routines->Subkey(u"Missing");
-  EXPECT_FALSE(routines->KeyExists());
-  EXPECT_EQ(routines->CreateKey(), u"");
-  EXPECT_EQ(routines->GetRegistryValue(u"Name", Variant(3)), Variant(3));
-  EXPECT_EQ(routines->EnumRegistryKeys(reg::kCurrentUser, Wide(scratch())).Count(), 0);
+  EXPECT_FALSE(routines().SetRegistryValue(u"Name", Variant(u"w"), reg::kRegSz));
+  EXPECT_EQ(routines().DeleteValue(u"Other"), ansi::kInvalidFlags);
+  EXPECT_EQ(routines().DeleteKey(u"Missing"), ansi::kInvalidFlags);
+  routines().Subkey(u"Missing");
+  EXPECT_FALSE(routines().KeyExists());
+  EXPECT_EQ(routines().CreateKey(), u"");
+  EXPECT_EQ(routines().GetRegistryValue(u"Name", Variant(3)), Variant(3));
+  EXPECT_EQ(routines().EnumRegistryKeys(reg::kCurrentUser, Wide(scratch())).Count(), 0);
   EXPECT_TRUE(fake()->Calls().empty()) << "a call was made with text that did not convert";
   fake()->ClearFaults();
-  routines->Subkey(u"");
-  EXPECT_EQ(routines->GetRegistryValue(u""), Variant(u"keep"));
-  EXPECT_EQ(routines->GetRegistryValue(u"Name"), Variant(u"v"));
+  routines().Subkey(u"");
+  EXPECT_EQ(routines().GetRegistryValue(u""), Variant(u"keep"));
+  EXPECT_EQ(routines().GetRegistryValue(u"Name"), Variant(u"v"));
 }
 
 TEST_P(CodePage, ANameThatDoesNotConvertBackIsLeftOutOfTheListing) {
@@ -216,7 +169,7 @@ TEST_P(CodePage, ANameThatDoesNotConvertBackIsLeftOutOfTheListing) {
   for (const char* name : {"A", "B", "C"}) PutValue("", name, reg::kRegSz, {'x', 0});
   // Only the names come back through the conversion: the second one fails.
   fake()->InjectStatus("MultiByteToWideChar", ansi::kNoUnicodeTranslation, 2);
-  EXPECT_EQ(Names(routines->EnumRegistryValues(reg::kCurrentUser, Wide(scratch()))),
+  EXPECT_EQ(Names(routines().EnumRegistryValues(reg::kCurrentUser, Wide(scratch()))),
             (std::vector<String>{u"A", u"C"}));
 }
 
@@ -239,27 +192,22 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
                                                    {u"ᾀ", u"ᾈ"},
                                                    {sample.lower, sample.upper}};
   int32_t expected = 0;
-  RegHandle parent = 0;
-  ASSERT_EQ(api().RegCreateKeyExA(reg::kCurrentUser, Join("L").c_str(), 0, nullptr, 0,
-                                  reg::kKeyAllAccess, nullptr, &parent, nullptr),
-            reg::kSuccess);
+  std::vector<std::string> writable;
   for (const auto& group : groups) {
     bool written = false;
     for (const String& name : group) {
       const std::string ansi = Ansi(name);
       if (api().FromAnsi(ansi) != name) continue;  // the code page cannot write it
+      writable.push_back(ansi);
       written = true;
-      RegHandle child = 0;
-      EXPECT_EQ(api().RegCreateKeyExA(parent, ansi.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
-                                      nullptr, &child, nullptr),
-                reg::kSuccess);
-      api().RegCloseKey(child);
-      EXPECT_EQ(api().RegSetValueExA(parent, ansi.c_str(), 0, reg::kRegSz,
-                                     reinterpret_cast<const uint8_t*>("x"), 2),
-                reg::kSuccess);
     }
     expected += written ? 1 : 0;
   }
+  MakeBelow("L", writable, true);
+  ScopedKey parent(api());
+  ASSERT_EQ(
+      api().RegOpenKeyExA(reg::kCurrentUser, Join("L").c_str(), 0, reg::kKeyRead, parent.out()),
+      reg::kSuccess);
   int32_t keys = 0;
   int32_t values = 0;
   for (char name[1024];; ++keys) {
@@ -276,10 +224,10 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
       break;
     }
   }
-  api().RegCloseKey(parent);
+  parent.Reset();
   const String path = Wide(Join("L"));
-  EXPECT_EQ(routines->EnumRegistryKeys(reg::kCurrentUser, path).Count(), keys);
-  EXPECT_EQ(routines->EnumRegistryValues(reg::kCurrentUser, path).Count(), values);
+  EXPECT_EQ(routines().EnumRegistryKeys(reg::kCurrentUser, path).Count(), keys);
+  EXPECT_EQ(routines().EnumRegistryValues(reg::kCurrentUser, path).Count(), values);
   EXPECT_EQ(values, keys);
   if (isFake()) {
     EXPECT_EQ(keys, expected) << "the stand-in's registry groups names otherwise";
@@ -290,26 +238,11 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
 // is) is fetched once more with room for it, and the names after it are listed too.
 TEST_P(CodePage, ANameLongInBytesIsListedWholeAmongItsNeighbours) {
   const String longName = u"B" + String(130, sample.repeated);
-  RegHandle parent = 0;
-  ASSERT_EQ(api().RegCreateKeyExA(reg::kCurrentUser, scratch().c_str(), 0, nullptr, 0,
-                                  reg::kKeyAllAccess, nullptr, &parent, nullptr),
-            reg::kSuccess);
-  for (const String& name : {String(u"A"), longName, String(u"C")}) {
-    const std::string ansi = Ansi(name);
-    RegHandle child = 0;
-    EXPECT_EQ(api().RegCreateKeyExA(parent, ansi.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
-                                    nullptr, &child, nullptr),
-              reg::kSuccess);
-    api().RegCloseKey(child);
-    EXPECT_EQ(api().RegSetValueExA(parent, ansi.c_str(), 0, reg::kRegDword,
-                                   reinterpret_cast<const uint8_t*>("\1\0\0\0"), 4),
-              reg::kSuccess);
-  }
-  api().RegCloseKey(parent);
+  MakeBelow("", {"A", Ansi(longName), "C"}, true);
   const std::vector<String> all{u"A", longName, u"C"};
-  EXPECT_EQ(Names(routines->EnumRegistryKeys(reg::kCurrentUser, Wide(scratch()))), all);
+  EXPECT_EQ(Names(routines().EnumRegistryKeys(reg::kCurrentUser, Wide(scratch()))), all);
   std::vector<String> values =
-      Names(routines->EnumRegistryValues(reg::kCurrentUser, Wide(scratch())));
+      Names(routines().EnumRegistryValues(reg::kCurrentUser, Wide(scratch())));
   std::sort(values.begin(), values.end());  // Windows lists values as set, Wine sorted
   EXPECT_EQ(values, all);
 }

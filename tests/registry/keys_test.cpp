@@ -3,76 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "registry/RegistryRoutines.h"
-#include "tests/support/Backends.h"
+#include "tests/support/Routines.h"
 
 namespace {
 
-String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
-
-std::vector<std::string> Functions(const std::vector<FakeRegistry::Call>& calls) {
-  std::vector<std::string> out;
-  for (const auto& c : calls) out.push_back(c.function);
-  return out;
-}
-
-// A handle value nothing hands out.
-constexpr RegHandle kBogusRoot = 0x0BADBAD0;
-
-class Keys : public BackendTest {
- protected:
-  void SetUp() override {
-    BackendTest::SetUp();
-    routines_ = std::make_unique<RegistryRoutines>(api());
-    routines_->hkey(reg::kCurrentUser);
-    routines_->KeyRoot(Wide(scratch()));
-  }
-  void TearDown() override {
-    if (fake() != nullptr) {
-      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a key was left open";
-    }
-    BackendTest::TearDown();
-  }
-
-  RegistryRoutines& routines() { return *routines_; }
-  void ClearCalls() {
-    if (fake() != nullptr) fake()->ClearCalls();
-  }
-  std::vector<std::string> CallNames() {
-    return fake() != nullptr ? Functions(fake()->Calls()) : std::vector<std::string>{};
-  }
-  bool HasValue(const std::string& rel, const std::string& name) {
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
-    return GetValue(rel, name, type, data);
-  }
-
- private:
-  std::unique_ptr<RegistryRoutines> routines_;
-};
-
-// ---- KeyExists -------------------------------------------------------------------------
+class Keys : public RoutinesTest {};
 
 TEST_P(Keys, KeyExistsOpensForReadingAndClosesWhatItOpened) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_FALSE(routines().KeyExists());
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
+    ExpectCalls({"RegOpenKeyExA"});
     EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyRead);
     EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
   }
   MakeKey("A");
   ClearCalls();
   EXPECT_TRUE(routines().KeyExists());
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegOpenKeyExA", "RegCloseKey"}));
-  }
+  ExpectCalls({"RegOpenKeyExA", "RegCloseKey"});
 }
 
 TEST_P(Keys, KeyExistsPassesEmptyPiecesUnchanged) {
@@ -95,14 +48,12 @@ TEST_P(Keys, KeyExistsPassesEmptyPiecesUnchanged) {
   EXPECT_FALSE(routines().KeyExists());
 }
 
-// ---- CreateKey -------------------------------------------------------------------------
-
 TEST_P(Keys, CreateKeyWithoutANameCreatesTheSubkey) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_EQ(routines().CreateKey(), u"0");
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), (std::vector<std::string>{"RegCreateKeyExA", "RegCloseKey"}));
+    ExpectCalls({"RegCreateKeyExA", "RegCloseKey"});
     const auto& create = fake()->Calls()[0];
     EXPECT_EQ(create.key, reg::kCurrentUser);
     EXPECT_EQ(create.name, Join("A"));
@@ -172,7 +123,7 @@ TEST_P(Keys, CreateKeyWithANameWithoutTextCreatesNothing) {
     ClearCalls();
     EXPECT_EQ(routines().CreateKey(name), u"");
     EXPECT_EQ(name, original);
-    EXPECT_TRUE(CallNames().empty());
+    ExpectCalls({});
   }
   EXPECT_FALSE(HasKey("A"));
 }
@@ -181,7 +132,7 @@ TEST_P(Keys, AFailingCreateKeyGivesEmptyTextNeverAStatus) {
   Variant name(u"A");
   routines().hkey(0);
   EXPECT_EQ(routines().CreateKey(name), u"");
-  routines().hkey(kBogusRoot);
+  routines().hkey(kBogusHandle);
   EXPECT_EQ(routines().CreateKey(name), u"");
   routines().hkey(reg::kCurrentUser);
   routines().KeyRoot(u"");
@@ -191,8 +142,6 @@ TEST_P(Keys, AFailingCreateKeyGivesEmptyTextNeverAStatus) {
   EXPECT_FALSE(HasKey("A"));
 }
 
-// ---- DeleteKey -------------------------------------------------------------------------
-
 TEST_P(Keys, DeleteKeyRemovesOneKeyBelowKeyRootIgnoringSubkey) {
   MakeKey("A");
   PutValue("B", "v", reg::kRegSz, {'x', 0});
@@ -200,7 +149,7 @@ TEST_P(Keys, DeleteKeyRemovesOneKeyBelowKeyRootIgnoringSubkey) {
   ClearCalls();
   EXPECT_EQ(routines().DeleteKey(u"B"), reg::kSuccess);
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegDeleteKeyA"});
+    ExpectCalls({"RegDeleteKeyA"});
     EXPECT_EQ(fake()->Calls()[0].name, Join("B"));
     EXPECT_EQ(fake()->Calls()[0].key, reg::kCurrentUser);
   }
@@ -219,8 +168,6 @@ TEST_P(Keys, DeleteKeyReportsThePlatformsStatus) {
   EXPECT_NE(routines().DeleteKey(u"Any"), reg::kSuccess);
 }
 
-// ---- DeleteValue -----------------------------------------------------------------------
-
 TEST_P(Keys, DeleteValueRemovesTheValueAndClosesTheKey) {
   PutValue("A", "v", reg::kRegSz, {'x', 0});
   PutValue("A", "", reg::kRegSz, {'d', 0});
@@ -228,8 +175,7 @@ TEST_P(Keys, DeleteValueRemovesTheValueAndClosesTheKey) {
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"V"), reg::kSuccess) << "names compare without case";
   if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(),
-              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
+    ExpectCalls({"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"});
     EXPECT_EQ(fake()->Calls()[0].access, reg::kKeyAllAccess);
     EXPECT_EQ(fake()->Calls()[0].name, Join("A"));
     EXPECT_EQ(fake()->Calls()[1].key, fake()->Calls()[0].result);
@@ -245,19 +191,14 @@ TEST_P(Keys, DeleteValueOfAMissingValueStillClosesTheKey) {
   routines().Subkey(u"A");
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"absent"), reg::kFileNotFound);
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(),
-              (std::vector<std::string>{"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"}));
-  }
+  ExpectCalls({"RegOpenKeyExA", "RegDeleteValueA", "RegCloseKey"});
 }
 
 TEST_P(Keys, DeleteValueOnAKeyThatDoesNotOpenGivesTheOpensStatus) {
   routines().Subkey(u"Absent");
   ClearCalls();
   EXPECT_EQ(routines().DeleteValue(u"v"), reg::kFileNotFound);
-  if (fake() != nullptr) {
-    EXPECT_EQ(CallNames(), std::vector<std::string>{"RegOpenKeyExA"});
-  }
+  ExpectCalls({"RegOpenKeyExA"});
   routines().hkey(0);
   EXPECT_NE(routines().DeleteValue(u"v"), reg::kSuccess);
 }
@@ -280,24 +221,13 @@ TEST_P(Keys, DeleteValueNamesPassThroughTheCodePage) {
 
 INSTANTIATE_BACKENDS(Keys);
 
-// ---- Denied rights: only the stand-in can deny them -----------------------------------
-
-class KeysStandIn : public ::testing::Test {
+class KeysStandIn : public StandInTest {
  protected:
-  void SetUp() override {
-    fake.MakeKey(reg::kCurrentUser, "Software\\T\\A");
-    fake.PutValue(reg::kCurrentUser, "Software\\T\\A", "v", reg::kRegSz, {'x', 0});
-    routines.hkey(reg::kCurrentUser);
-    routines.KeyRoot(u"Software\\T");
-    routines.Subkey(u"A");
-  }
-  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
-  FakeRegistry fake;
-  RegistryRoutines routines{fake};
+  KeysStandIn() { fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0}); }
 };
 
 TEST_F(KeysStandIn, KeyExistsIsFalseForAKeyThatMayNotBeRead) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x0001 /*KEY_QUERY_VALUE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x0001 /*KEY_QUERY_VALUE*/);
   EXPECT_FALSE(routines.KeyExists());
 }
 
@@ -310,16 +240,16 @@ TEST_F(KeysStandIn, CreateKeyWithoutTheRightToCreateGivesEmptyText) {
 }
 
 TEST_F(KeysStandIn, DeleteKeyWithoutTheRightToDeleteIsRefused) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x00010000 /*DELETE*/);
   EXPECT_EQ(routines.DeleteKey(u"A"), reg::kAccessDenied);
-  EXPECT_TRUE(fake.HasKey(reg::kCurrentUser, "Software\\T\\A"));
+  EXPECT_TRUE(fake.HasKey(reg::kCurrentUser, kKey));
 }
 
 TEST_F(KeysStandIn, DeleteValueNeedsFullAccessEvenWhereSettingValuesIsAllowed) {
-  fake.DenyAccess(reg::kCurrentUser, "Software\\T\\A", 0x00010000 /*DELETE*/);
+  fake.DenyAccess(reg::kCurrentUser, kKey, 0x00010000 /*DELETE*/);
   EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
   EXPECT_EQ(fake.Calls().size(), 1u);
-  EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, "Software\\T\\A", "v").has_value());
+  EXPECT_TRUE(fake.GetStored(reg::kCurrentUser, kKey, "v").has_value());
 }
 
 TEST_F(KeysStandIn, AThrowingCloseEscapesNoMember) {

@@ -10,62 +10,45 @@
 #include <string>
 #include <vector>
 
-#include "registry/RegistryRoutines.h"
-#include "tests/support/Backends.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "tests/support/Routines.h"
 
 namespace {
 
-class Remote : public BackendTest {
+class Remote : public RoutinesTest {
  protected:
   void SetUp() override {
     UseRoot(reg::kLocalMachine);
-    BackendTest::SetUp();
-    obj.emplace(api());
-    if (fake()) {
-      self = u"STANDIN";
-    } else {
-#ifdef _WIN32
-      char name[MAX_COMPUTERNAME_LENGTH + 1];
-      DWORD len = sizeof name;
-      ASSERT_TRUE(GetComputerNameA(name, &len));
-      self = String(name, name + len);
-#endif
-    }
-    path = String(scratch().begin(), scratch().end());
+    RoutinesTest::SetUp();
+    routines().hkey(0);
+    self = Wide(LocalComputerName());
+    ASSERT_FALSE(self.empty());
+    path = Wide(scratch());
     MakeKey("R");
     PutValue("R", "dw", reg::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
     PutValue("R", "multi", reg::kRegMultiSz, {'o', 'n', 'e', 0, 't', 'w', 'o', 0, 0});
     // The object's own location, used when no KeyPath is given.
-    obj->KeyRoot(path);
-    obj->Subkey(u"R");
-  }
-  void TearDown() override {
-    if (fake()) {
-      EXPECT_EQ(fake()->OpenHandleCount(), 0) << "a handle or connection outlived the call";
-    }
-    obj.reset();
-    BackendTest::TearDown();
+    routines().Subkey(u"R");
   }
   Variant Read(const String& computer, const String& name,
                const std::optional<String>& keyPath = std::nullopt) {
-    return obj->ReadRemoteRegistryValue(computer, reg::kLocalMachine, name, keyPath);
+    return routines().ReadRemoteRegistryValue(computer, reg::kLocalMachine, name, keyPath);
+  }
+  bool Write(const String& computer, const String& name, const Variant& value, int32_t type,
+             const std::optional<String>& keyPath = std::nullopt) {
+    return routines().WriteRemoteRegistryValue(computer, reg::kLocalMachine, name, value, type,
+                                               keyPath);
   }
 
-  std::optional<RegistryRoutines> obj;
   String self;
   String path;
 };
 
 TEST_P(Remote, ReadsThroughTheObjectPathOrTheGivenOne) {
-  EXPECT_EQ(obj->hkey(), 0) << "the object's own root plays no part";
+  EXPECT_EQ(routines().hkey(), 0) << "the object's own root plays no part";
   EXPECT_EQ(Read(self, u"dw"), Variant(-1));
   EXPECT_EQ(Read(self, u"multi"), Variant(String(u"one\0two", 7)));
-  obj->KeyRoot(u"");
-  obj->Subkey(u"");
+  routines().KeyRoot(u"");
+  routines().Subkey(u"");
   EXPECT_EQ(Read(self, u"dw", path + u"\\R"), Variant(-1));
   EXPECT_EQ(Read(u"\\\\" + self, u"dw", path + u"\\R"), Variant(-1)) << "leading \\\\ accepted";
 }
@@ -89,33 +72,21 @@ TEST_P(Remote, AnUnknownComputerIsAnErrorOtherFailuresAreEmpty) {
   EXPECT_EQ(Read(self, u"missing"), Variant()) << "a missing value is never an error";
   EXPECT_EQ(Read(self, u"dw", path + u"\\NoSuchKey"), Variant());
   const int32_t dword = 4;
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(u"NoSuchComputerBn", reg::kLocalMachine, u"w",
-                                             Variant(1), dword));
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"w", Variant(1), dword,
-                                             path + u"\\NoSuchKey"));
+  EXPECT_FALSE(Write(u"NoSuchComputerBn", u"w", Variant(1), dword));
+  EXPECT_FALSE(Write(self, u"w", Variant(1), dword, path + u"\\NoSuchKey"));
   EXPECT_FALSE(HasKey("NoSuchKey")) << "the writer never creates a key";
 }
 
 TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
-  const int32_t sz = 1;
-  const int32_t dword = 4;
-  const int32_t unknown = 5;
-  ASSERT_TRUE(
-      obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"text", Variant(u"abc"), sz));
-  ASSERT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"num", Variant(-1), dword,
-                                            path + u"\\R"));
-  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"skip", Variant(1), unknown))
-      << "an unknown type writes nothing and succeeds";
-  EXPECT_FALSE(obj->WriteRemoteRegistryValue(self, reg::kLocalMachine, u"bad", Variant::Null(), sz))
-      << "unconvertible data is not written";
+  ASSERT_TRUE(Write(self, u"text", Variant(u"abc"), 1));
+  ASSERT_TRUE(Write(self, u"num", Variant(-1), 4, path + u"\\R"));
+  EXPECT_TRUE(Write(self, u"skip", Variant(1), 5)) << "an unknown type writes nothing and succeeds";
+  EXPECT_FALSE(Write(self, u"bad", Variant::Null(), 1)) << "unconvertible data is not written";
 
-  uint32_t type = 0;
-  std::vector<uint8_t> data;
-  ASSERT_TRUE(GetValue("R", "text", type, data));
-  EXPECT_EQ(type, reg::kRegSz);
+  EXPECT_EQ(Stored("R", "text").first, reg::kRegSz);
   EXPECT_EQ(Read(self, u"num"), Variant(-1));
-  EXPECT_FALSE(GetValue("R", "skip", type, data));
-  EXPECT_FALSE(GetValue("R", "bad", type, data));
+  EXPECT_FALSE(HasValue("R", "skip"));
+  EXPECT_FALSE(HasValue("R", "bad"));
 
   RegistryRoutines local(api());
   local.hkey(reg::kLocalMachine);
@@ -133,8 +104,9 @@ TEST_P(Remote, TheUsersRootIsReachedToo) {
             reg::kSuccess);
   const String keyPath(key.begin(), key.end());
   const int32_t dword = 4;
-  EXPECT_TRUE(obj->WriteRemoteRegistryValue(self, reg::kUsers, u"u", Variant(7), dword, keyPath));
-  EXPECT_EQ(obj->ReadRemoteRegistryValue(self, reg::kUsers, u"u", keyPath), Variant(7));
+  EXPECT_TRUE(
+      routines().WriteRemoteRegistryValue(self, reg::kUsers, u"u", Variant(7), dword, keyPath));
+  EXPECT_EQ(routines().ReadRemoteRegistryValue(self, reg::kUsers, u"u", keyPath), Variant(7));
   api().RegDeleteValueA(h, "u");
   api().RegCloseKey(h);
   EXPECT_EQ(api().RegDeleteKeyA(reg::kUsers, key.c_str()), reg::kSuccess);
@@ -143,29 +115,33 @@ TEST_P(Remote, TheUsersRootIsReachedToo) {
 
 INSTANTIATE_BACKENDS(Remote);
 
-// ---- What only the stand-in can show: other computers, rights, the exact calls ----
-
-class RemoteStandIn : public ::testing::Test {
+class RemoteStandIn : public StandInTest {
  protected:
-  RemoteStandIn() : obj(fake) {
+  RemoteStandIn() {
     fake.AddComputer("FAR");
     fake.MakeKey(reg::kLocalMachine, "Software\\A\\B", "", "FAR");
     fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'f', 'a', 'r', 0},
                   "FAR");
     fake.PutValue(reg::kLocalMachine, "Software\\A\\B", "v", reg::kRegSz, {'h', 'o', 'm', 'e', 0});
     fake.MakeKey(reg::kLocalMachine, "Software\\C", "", "FAR");
-    obj.KeyRoot(u"Software\\A");
-    obj.Subkey(u"B");
+    routines.KeyRoot(u"Software\\A");
+    routines.Subkey(u"B");
   }
-  void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0); }
-  FakeRegistry fake;
-  RegistryRoutines obj;
+  Variant Read(const String& computer, RegHandle root = reg::kLocalMachine,
+               const std::optional<String>& keyPath = std::nullopt) {
+    return routines.ReadRemoteRegistryValue(computer, root, u"v", keyPath);
+  }
+  bool Write(const String& computer, const Variant& value, int32_t type,
+             RegHandle root = reg::kLocalMachine,
+             const std::optional<String>& keyPath = std::nullopt) {
+    return routines.WriteRemoteRegistryValue(computer, root, u"w", value, type, keyPath);
+  }
 };
 
 TEST_F(RemoteStandIn, ReadsTheNamedComputersRegistry) {
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"\\\\far", reg::kLocalMachine, u"v"), Variant(u"far"));
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"), Variant(u"home"));
+  EXPECT_EQ(Read(u"FAR"), Variant(u"far"));
+  EXPECT_EQ(Read(u"\\\\far"), Variant(u"far"));
+  EXPECT_EQ(Read(u"STANDIN"), Variant(u"home"));
 }
 
 // Named, a computer (this one too) offers only HKLM, HKU and HKEY_PERFORMANCE_DATA;
@@ -175,12 +151,12 @@ TEST_F(RemoteStandIn, OtherRootsOfANamedComputerAreRefused) {
   fake.PutValue(reg::kCurrentUser, "Software\\A\\B", "v", reg::kRegSz, {'c', 0});
   for (const char16_t* computer : {u"FAR", u"STANDIN", u"\\\\standin"}) {
     for (const RegHandle root : {reg::kCurrentUser, reg::kClassesRoot, reg::kCurrentConfig}) {
-      EXPECT_EQ(obj.ReadRemoteRegistryValue(computer, root, u"v"), Variant(u"Error!"));
-      EXPECT_FALSE(obj.WriteRemoteRegistryValue(computer, root, u"w", Variant(u"x"), sz));
+      EXPECT_EQ(Read(computer, root), Variant(u"Error!"));
+      EXPECT_FALSE(Write(computer, Variant(u"x"), sz, root));
     }
   }
   EXPECT_EQ(fake.CallsTo("RegConnectRegistryA")[0].status, reg::kInvalidHandle);
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"", reg::kCurrentUser, u"v"), Variant(u"c"));
+  EXPECT_EQ(Read(u"", reg::kCurrentUser), Variant(u"c"));
 }
 
 // What a network gives besides a computer that answers: a name that resolves to
@@ -193,22 +169,20 @@ TEST_F(RemoteStandIn, ConnectionsThatFailGiveErrorAndFalseAndHoldNothing) {
     fake.ClearFaults();
     fake.InjectStatus("RegConnectRegistryA", status);
     fake.ClearCalls();
-    EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"Error!"))
-        << status;
-    EXPECT_FALSE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(1), dword))
-        << status;
+    EXPECT_EQ(Read(u"FAR"), Variant(u"Error!")) << status;
+    EXPECT_FALSE(Write(u"FAR", Variant(1), dword)) << status;
     EXPECT_EQ(fake.Calls().size(), 2u) << "only the two connections were tried";
   }
   fake.ClearFaults();
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant(u"far"));
+  EXPECT_EQ(Read(u"FAR"), Variant(u"far"));
   EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "Software\\A\\B", "w", "FAR").has_value());
 }
 
 TEST_F(RemoteStandIn, ReadableButNotFullyOpenableGivesEmptyAndFalse) {
   fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u, "FAR");
   const int32_t sz = 1;
-  EXPECT_EQ(obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v"), Variant());
-  EXPECT_FALSE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(u"x"), sz));
+  EXPECT_EQ(Read(u"FAR"), Variant());
+  EXPECT_FALSE(Write(u"FAR", Variant(u"x"), sz));
   // The local reader asks for reading only, so it still succeeds there.
   RegistryRoutines local(fake);
   local.hkey(reg::kLocalMachine);
@@ -222,12 +196,12 @@ TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
   const int32_t dword = 4;
   for (const auto& keyPath : {std::optional<String>(), std::optional<String>(u"Software\\Nope")}) {
     fake.ClearCalls();
-    obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v", keyPath);
-    obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"w", Variant(3), dword, keyPath);
+    Read(u"FAR", reg::kLocalMachine, keyPath);
+    Write(u"FAR", Variant(3), dword, reg::kLocalMachine, keyPath);
     EXPECT_EQ(fake.OpenHandleCount(), 0);
   }
   fake.ClearCalls();
-  obj.ReadRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"v");
+  Read(u"FAR");
   const auto& c = fake.Calls();
   ASSERT_GE(c.size(), 5u);
   EXPECT_EQ(c[0].function, "RegConnectRegistryA");
@@ -244,7 +218,7 @@ TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
 
 TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
   fake.MakeKey(reg::kLocalMachine, "Software\\A\\B");
-  obj.hkey(reg::kLocalMachine);
+  routines.hkey(reg::kLocalMachine);
   const std::vector<Variant> values = {Variant(-1),    Variant(2.5),
                                        Variant(u"42"), Variant(String(u"a\0b\0\0", 5)),
                                        Variant(u"AB"), Variant(ByteArray({10, 20, 30}, 1)),
@@ -252,11 +226,11 @@ TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
   for (const int32_t type : {1, 2, 3, 4, 7}) {
     for (const Variant& v : values) {
       fake.ClearCalls();
-      const bool local = obj.SetRegistryValue(u"same", v, type);
+      const bool local = routines.SetRegistryValue(u"same", v, type);
       const auto localSets = fake.CallsTo("RegSetValueExA");
       fake.ClearCalls();
       const bool remote =
-          obj.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"same", v, type);
+          routines.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"same", v, type);
       const auto remoteSets = fake.CallsTo("RegSetValueExA");
       EXPECT_EQ(local, remote) << "type " << type;
       ASSERT_EQ(localSets.size(), remoteSets.size()) << "type " << type;
@@ -271,8 +245,8 @@ TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
 
 TEST_F(RemoteStandIn, AnEmptyKeyPathWritesToTheRemoteRootItself) {
   const int32_t sz = 1;
-  EXPECT_TRUE(obj.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot", Variant(u"r"), sz,
-                                           String()));
+  EXPECT_TRUE(routines.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot",
+                                                Variant(u"r"), sz, String()));
   EXPECT_TRUE(fake.GetStored(reg::kLocalMachine, "", "atRoot", "FAR").has_value());
   EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "", "atRoot").has_value());
 }

@@ -32,8 +32,17 @@ constexpr uint16_t kNxCompat = 0x0100;
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kRtManifest = 24;
 
-// A PE image held in memory, read through bounds-checked accessors: a damaged file
-// fails the test instead of crashing it.
+// `width` (at most 4) little-endian bytes at `at`; 0 past the end, so that a damaged
+// file fails the test instead of crashing it.
+uint32_t Le(const std::string& bytes, size_t at, size_t width) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < width && at + width <= bytes.size(); ++i) {
+    v |= uint32_t{static_cast<uint8_t>(bytes[at + i])} << (8 * i);
+  }
+  return v;
+}
+
+// A PE image held in memory, read through bounds-checked accessors.
 class PeFile {
  public:
   explicit PeFile(const fs::path& path) {
@@ -61,21 +70,13 @@ class PeFile {
   bool Is64() const { return magic_ == 0x20B; }
 
   struct Directory {
-    uint32_t rva = 0;
-    uint32_t size = 0;
+    uint32_t rva = 0, size = 0;
   };
   Directory DataDirectory(size_t index) const {
     const size_t count = U32(optional_ + (Is64() ? 108 : 92));
     if (index >= count) return {};
     const size_t at = optional_ + (Is64() ? 112 : 96) + 8 * index;
     return {U32(at), U32(at + 4)};
-  }
-
-  // The names of the DLLs in the import table, as written.
-  std::vector<std::string> Imports() const {
-    std::vector<std::string> names;
-    for (const ImportedDll& dll : ImportedFunctions()) names.push_back(dll.name);
-    return names;
   }
 
   // Each imported DLL with the functions taken from it: by name, or "#<ordinal>".
@@ -144,7 +145,10 @@ class PeFile {
     const auto root = Offset(dir.rva);
     if (!root) return std::nullopt;
     uint32_t entry = 0;
-    if (!FindEntry(*root, *root, type, entry)) return std::nullopt;
+    for (size_t e = *root + 16; e < *root + 16 + 8 * (size_t{U16(*root + 12)} + U16(*root + 14));
+         e += 8) {
+      if (U32(e) == type) entry = U32(e + 4);
+    }
     // Two more levels (name, language): take the first of each.
     for (int level = 0; level < 2; ++level) {
       if ((entry & 0x80000000u) == 0) return std::nullopt;
@@ -153,20 +157,12 @@ class PeFile {
       entry = U32(sub + 16 + 4);
     }
     if (entry & 0x80000000u) return std::nullopt;
-    const size_t data = *root + entry;
-    const auto at = Offset(U32(data));
-    const uint32_t size = U32(data + 4);
-    if (!at || *at + size > bytes_.size()) return std::nullopt;
-    return std::string(bytes_.begin() + static_cast<long>(*at),
-                       bytes_.begin() + static_cast<long>(*at + size));
+    return Bytes(U32(*root + entry), U32(*root + entry + 4));
   }
 
  private:
   struct Section {
-    uint32_t rva;
-    uint32_t size;
-    uint32_t raw;
-    uint32_t rawSize;
+    uint32_t rva, size, raw, rawSize;
     std::string name;
   };
 
@@ -184,13 +180,8 @@ class PeFile {
     return name;
   }
 
-  uint16_t U16(size_t at) const {
-    if (at + 2 > bytes_.size()) return 0;
-    return static_cast<uint16_t>(uint8_t(bytes_[at]) | uint8_t(bytes_[at + 1]) << 8);
-  }
-  uint32_t U32(size_t at) const {
-    return at + 4 > bytes_.size() ? 0 : uint32_t{U16(at)} | uint32_t{U16(at + 2)} << 16;
-  }
+  uint16_t U16(size_t at) const { return static_cast<uint16_t>(Le(bytes_, at, 2)); }
+  uint32_t U32(size_t at) const { return Le(bytes_, at, 4); }
   std::optional<size_t> Offset(uint32_t rva) const {
     if (rva == 0) return std::nullopt;
     for (const Section& s : sections_) {
@@ -202,18 +193,6 @@ class PeFile {
     std::string out;
     while (at < bytes_.size() && bytes_[at] != '\0' && out.size() < 256) out += bytes_[at++];
     return out;
-  }
-  bool FindEntry(size_t root, size_t dir, uint32_t id, uint32_t& entry) const {
-    (void)root;
-    const size_t count = size_t{U16(dir + 12)} + U16(dir + 14);
-    for (size_t i = 0; i < count; ++i) {
-      const size_t e = dir + 16 + 8 * i;
-      if (U32(e) == id) {
-        entry = U32(e + 4);
-        return true;
-      }
-    }
-    return false;
   }
 
   std::string bytes_;
@@ -251,44 +230,33 @@ fs::path ExePath(const std::string& exe, const std::string& treeFolder) {
   return fs::path(BURNISHER_WIN32_TREE) / treeFolder / exe;
 }
 
-// A VS_VERSIONINFO block: its fixed part follows the UTF-16 key "VS_VERSION_INFO".
+// Where the value of the entry `key` of a version block starts: after its UTF-16 key and
+// terminator, padded to a 4-byte boundary; npos when the key is absent.
+size_t ValueOf(const std::string& block, std::u16string key) {
+  key.push_back(u'\0');
+  const size_t at =
+      block.find(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2));
+  return at == std::string::npos || at % 2 != 0 ? std::string::npos
+                                                : (at + key.size() * 2 + 3) & ~size_t{3};
+}
+
+// The fixed part of a VS_VERSIONINFO block, after the key "VS_VERSION_INFO".
 struct FixedVersion {
   uint32_t ms = 0;
   uint32_t ls = 0;
 };
 std::optional<FixedVersion> ReadFixedVersion(const std::string& block) {
-  const std::u16string key = u"VS_VERSION_INFO";
-  const std::string keyBytes(reinterpret_cast<const char*>(key.data()), key.size() * 2);
-  const size_t at = block.find(keyBytes);
-  if (at == std::string::npos) return std::nullopt;
-  // Key, its terminator, then padding to a 4-byte boundary.
-  size_t fixed = (at + keyBytes.size() + 2 + 3) & ~size_t{3};
-  const auto u32 = [&](size_t p) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < 4 && p + i < block.size(); ++i) {
-      v |= uint32_t{static_cast<uint8_t>(block[p + i])} << (8 * i);
-    }
-    return v;
-  };
-  if (fixed + 16 > block.size() || u32(fixed) != 0xFEEF04BD) return std::nullopt;
-  return FixedVersion{u32(fixed + 8), u32(fixed + 12)};
+  const size_t fixed = ValueOf(block, u"VS_VERSION_INFO");
+  if (fixed == std::string::npos || Le(block, fixed, 4) != 0xFEEF04BD) return std::nullopt;
+  return FixedVersion{Le(block, fixed + 8, 4), Le(block, fixed + 12, 4)};
 }
 
-// The functions Windows XP SP3 has, from the list kept beside this test: one
-// The text of a String entry of a version block: after its UTF-16 key and terminator,
-// padded to a 4-byte boundary, up to its own terminator. Empty when the key is absent.
+// The text of a String entry of a version block, up to its terminator; empty when the key
+// is absent.
 std::u16string VersionString(const std::string& block, const std::u16string& key) {
-  std::u16string wanted = key;
-  wanted.push_back(u'\0');
-  const std::string keyBytes(reinterpret_cast<const char*>(wanted.data()), wanted.size() * 2);
-  const size_t at = block.find(keyBytes);
-  if (at == std::string::npos || at % 2 != 0) return {};
   std::u16string text;
-  for (size_t p = (at + keyBytes.size() + 3) & ~size_t{3}; p + 1 < block.size(); p += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<uint8_t>(block[p]) |
-                                            static_cast<uint8_t>(block[p + 1]) << 8);
-    if (unit == u'\0') break;
-    text.push_back(unit);
+  for (size_t p = ValueOf(block, key); p < block.size() && Le(block, p, 2) != 0; p += 2) {
+    text.push_back(static_cast<char16_t>(Le(block, p, 2)));
   }
   return text;
 }
@@ -352,16 +320,14 @@ TEST_P(ShippedExe, Is32BitWithAslrAndDepAndKeepsItsRelocations) {
 }
 
 TEST_P(ShippedExe, ImportsOnlyDllsNoFolderBesideItCanStandIn) {
-  const std::vector<std::string> imports = pe_->Imports();
-  ASSERT_FALSE(imports.empty());
-  for (const std::string& dll : imports) {
-    EXPECT_TRUE(IsImportable(dll))
-        << GetParam().exe << " imports " << dll
+  std::set<std::string> lowered;
+  for (const PeFile::ImportedDll& dll : pe_->ImportedFunctions()) {
+    EXPECT_TRUE(IsImportable(dll.name))
+        << GetParam().exe << " imports " << dll.name
         << ", which Windows before 10 would look for beside the exe first: load it at run "
            "time from the system folder";
+    lowered.insert(Lower(dll.name));
   }
-  std::set<std::string> lowered;
-  for (const std::string& dll : imports) lowered.insert(Lower(dll));
   EXPECT_TRUE(lowered.contains("kernel32.dll"));
   EXPECT_TRUE(lowered.contains("user32.dll"));
 }
@@ -460,12 +426,8 @@ TEST(BurnisherExe, LoadsItsDependentDllsFromTheSystemFolder) {
   EXPECT_EQ(config.size, 0x40u) << "no load configuration, or not in the size XP accepts";
   const std::optional<std::string> bytes = pe.Bytes(config.rva, 0x40);
   ASSERT_TRUE(bytes) << "the load configuration lies outside the file";
-  const auto u16 = [&](size_t at) {
-    return static_cast<unsigned>(static_cast<uint8_t>((*bytes)[at]) |
-                                 static_cast<uint8_t>((*bytes)[at + 1]) << 8);
-  };
-  EXPECT_EQ(u16(0), 0x40u) << "its own size field";
-  EXPECT_EQ(u16(0x36), 0x800u) << "DependentLoadFlags";
+  EXPECT_EQ(Le(*bytes, 0, 2), 0x40u) << "its own size field";
+  EXPECT_EQ(Le(*bytes, 0x36, 2), 0x800u) << "DependentLoadFlags";
 }
 
 // Burnisher's own manifest asks for elevation and declares it DPI-aware (Wine draws

@@ -23,7 +23,7 @@
 // The stand-in and its tests speak the library's names unqualified.
 using namespace vbreg;
 
-class FakeRegistry final : public RegistryApi {
+class FakeRegistry : public RegistryApi {
  public:
   // One registry call as it was made, with what the stand-in answered.
   struct Call {

@@ -29,10 +29,10 @@ std::vector<Backend> AllCodePages() {
 }
 
 // The stand-in on 1252 keeps the plain name, so filters written for it still match.
-std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-  if (info.param.kind == BackendKind::Real) return "Real";
-  if (info.param.codePage == 1252) return "StandIn";
-  return "StandIn" + std::to_string(info.param.codePage);
+std::string BackendLabel(const Backend& backend) {
+  if (backend.kind == BackendKind::Real) return "Real";
+  if (backend.codePage == 1252) return "StandIn";
+  return "StandIn" + std::to_string(backend.codePage);
 }
 
 uint32_t SystemCodePage() {
@@ -41,6 +41,36 @@ uint32_t SystemCodePage() {
 #else
   return 0;
 #endif
+}
+
+bool OnWine() {
+#ifdef _WIN32
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<uint8_t> Bytes0(const std::string& text) {
+  std::vector<uint8_t> bytes = Bytes(text);
+  bytes.push_back(0);
+  return bytes;
+}
+
+std::vector<uint8_t> Le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
+String Wide(const std::string& ascii) { return String(ascii.begin(), ascii.end()); }
+
+std::vector<String> Names(const Collection& c) {
+  std::vector<String> out;
+  for (const Variant& item : c) out.push_back(item.AsString());
+  return out;
 }
 
 namespace {
@@ -57,10 +87,11 @@ std::string UniqueScratch() {
 }
 }  // namespace
 
-void BackendTest::SetUp() {
+void BackendFixture::SetUpBackend(const Backend& backend) {
+  backend_ = backend;
   scratch_ = UniqueScratch();
   if (isFake()) {
-    fake_ = std::make_unique<FakeRegistry>("STANDIN", GetParam().codePage);
+    fake_ = std::make_unique<FakeRegistry>("STANDIN", backend.codePage);
     api_ = fake_.get();
   } else {
 #ifdef _WIN32
@@ -72,11 +103,21 @@ void BackendTest::SetUp() {
   MakeKey("");
 }
 
-void BackendTest::TearDown() {
+void BackendFixture::TearDownBackend() {
+  if (fake_) {
+    EXPECT_EQ(fake_->OpenHandleCount(), 0) << "a handle outlived the test";
+  }
   if (api_ != nullptr) DeleteTree(root_, scratch_);
 }
 
-void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
+void BackendFixture::ExpectCalls(const std::vector<std::string>& functions) const {
+  if (!fake_) return;
+  std::vector<std::string> called;
+  for (const auto& call : fake_->Calls()) called.push_back(call.function);
+  EXPECT_EQ(called, functions);
+}
+
+void BackendFixture::DeleteTree(RegHandle root, const std::string& path) {
   RegHandle key = 0;
   if (api_->RegOpenKeyExA(root, path.c_str(), 0, reg::kKeyAllAccess, &key) != reg::kSuccess) {
     return;
@@ -95,7 +136,7 @@ void BackendTest::DeleteTree(RegHandle root, const std::string& path) {
   api_->RegDeleteKeyA(root, path.c_str());
 }
 
-void BackendTest::MakeKey(const std::string& relPath, const std::string& className) {
+void BackendFixture::MakeKey(const std::string& relPath, const std::string& className) {
   if (fake_) {
     fake_->MakeKey(root_, Join(relPath), className);
     return;
@@ -110,8 +151,8 @@ void BackendTest::MakeKey(const std::string& relPath, const std::string& classNa
   api_->RegCloseKey(key);
 }
 
-void BackendTest::PutValue(const std::string& relPath, const std::string& name, uint32_t type,
-                           const std::vector<uint8_t>& data) {
+void BackendFixture::PutValue(const std::string& relPath, const std::string& name, uint32_t type,
+                              const std::vector<uint8_t>& data) {
   if (fake_) {
     fake_->PutValue(root_, Join(relPath), name, type, data);
     return;
@@ -130,7 +171,30 @@ void BackendTest::PutValue(const std::string& relPath, const std::string& name, 
   ASSERT_EQ(st, reg::kSuccess) << "writing " << name;
 }
 
-bool BackendTest::HasKey(const std::string& relPath) {
+void BackendFixture::MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
+                               bool values) {
+  MakeKey(relPath);
+  RegHandle parent = 0;
+  ASSERT_EQ(api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &parent),
+            reg::kSuccess);
+  for (const std::string& name : names) {
+    RegHandle child = 0;
+    EXPECT_EQ(api_->RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
+                                    nullptr, &child, nullptr),
+              reg::kSuccess)
+        << name;
+    api_->RegCloseKey(child);
+    if (values) {
+      EXPECT_EQ(api_->RegSetValueExA(parent, name.c_str(), 0, reg::kRegSz,
+                                     reinterpret_cast<const uint8_t*>("x"), 2),
+                reg::kSuccess)
+          << name;
+    }
+  }
+  api_->RegCloseKey(parent);
+}
+
+bool BackendFixture::HasKey(const std::string& relPath) {
   RegHandle key = 0;
   if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
     return false;
@@ -139,19 +203,44 @@ bool BackendTest::HasKey(const std::string& relPath) {
   return true;
 }
 
-bool BackendTest::GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
-                           std::vector<uint8_t>& data) {
+std::pair<uint32_t, std::vector<uint8_t>> BackendFixture::Stored(const std::string& relPath,
+                                                                 const std::string& name) {
+  std::pair<uint32_t, std::vector<uint8_t>> value{kMissing, {}};
   RegHandle key = 0;
   if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
-    return false;
+    return value;
   }
+  uint32_t type = 0;
   uint32_t size = 0;
-  RegStatus st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
-  if (st == reg::kSuccess) {
-    data.assign(size, 0);
-    st = api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size);
-    data.resize(size);
+  if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == reg::kSuccess) {
+    std::vector<uint8_t> data(size);
+    if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) ==
+        reg::kSuccess) {
+      data.resize(size);
+      value = {type, data};
+    }
   }
   api_->RegCloseKey(key);
-  return st == reg::kSuccess;
+  return value;
+}
+
+void BackendFixture::SetEnv(const std::string& name, const std::string& value) {
+  if (fake_) {
+    fake_->SetEnvironment(name, value);
+    return;
+  }
+#ifdef _WIN32
+  ASSERT_TRUE(SetEnvironmentVariableA(name.c_str(), value.c_str()));
+#endif
+}
+
+std::string BackendFixture::LocalComputerName() const {
+#ifdef _WIN32
+  if (!isFake()) {
+    char name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD len = sizeof name;
+    return GetComputerNameA(name, &len) ? std::string(name, len) : std::string();
+  }
+#endif
+  return "STANDIN";  // FakeRegistry's default
 }

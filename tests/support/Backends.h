@@ -2,7 +2,8 @@
 // Behaviour tests run on two backends: the in-memory stand-in (every build) and,
 // on Windows builds, the real registry. Each test gets a fresh scratch key below
 // HKEY_CURRENT_USER (or the root its suite names) that is removed again, with
-// everything under it, afterwards.
+// everything under it, afterwards; on the stand-in no handle may outlive a test.
+// A table of cases runs one case per row and backend (BackendRowTest).
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,11 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "common/Collection.h"
 #include "tests/standin/FakeRegistry.h"
 #include "platform/RegistryApi.h"
 
@@ -32,26 +36,64 @@ inline void PrintTo(const Backend& b, std::ostream* os) {
 std::vector<Backend> AllBackends();
 // The same, with the stand-in also on code pages 932, 65001 and 1250 to 1258.
 std::vector<Backend> AllCodePages();
-std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+// "StandIn" (on 1252), "StandIn932" and so on, or "Real".
+std::string BackendLabel(const Backend& backend);
+inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+  return BackendLabel(info.param);
+}
+// A row's case is named "<row>_<backend>", and printed so in failures and reports.
+template <class Row>
+void PrintTo(const std::tuple<Backend, Row>& param, std::ostream* os) {
+  *os << std::get<1>(param).name << " on ";
+  PrintTo(std::get<0>(param), os);
+}
+struct RowName {
+  template <class Row>
+  std::string operator()(const ::testing::TestParamInfo<std::tuple<Backend, Row>>& info) const {
+    return std::string(std::get<1>(info.param).name) + "_" + BackendLabel(std::get<0>(info.param));
+  }
+};
+
+// A handle no key has: the low bits of real handles are 0, and nothing hands out this one.
+constexpr RegHandle kBogusHandle = 0x0BADBAD0;
 
 // The ANSI code page of the running system: GetACP() on Windows, 0 elsewhere.
 uint32_t SystemCodePage();
+// Wine, not Windows: for the few cases where Wine is known to answer differently.
+bool OnWine();
 
-class BackendTest : public ::testing::TestWithParam<Backend> {
+// ANSI bytes of `text`, without and with a terminating NUL; four little-endian bytes.
+std::vector<uint8_t> Bytes(const std::string& text);
+std::vector<uint8_t> Bytes0(const std::string& text);
+std::vector<uint8_t> Le32(uint32_t v);
+// ASCII text as the class's String; a collection's items as text.
+String Wide(const std::string& ascii);
+std::vector<String> Names(const Collection& c);
+
+// The scratch key and the backend behind a test.
+class BackendFixture {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUpBackend(const Backend& backend);
+  void TearDownBackend();
 
   RegistryApi& api() { return *api_; }
-  bool isFake() const { return GetParam().kind == BackendKind::Fake; }
+  bool isFake() const { return backend_.kind == BackendKind::Fake; }
   // The ANSI code page the backend converts with.
-  uint32_t codePage() const { return isFake() ? GetParam().codePage : SystemCodePage(); }
+  uint32_t codePage() const { return isFake() ? backend_.codePage : SystemCodePage(); }
   // The stand-in, for set-up and observation that only it offers; null on the real one.
   FakeRegistry* fake() { return fake_.get(); }
+  void ClearCalls() {
+    if (fake_) fake_->ClearCalls();
+  }
+  // On the stand-in, the functions called since ClearCalls (the real registry logs none).
+  void ExpectCalls(const std::vector<std::string>& functions) const;
+  // The real registry under Wine, for the cases where Wine is known to answer otherwise
+  // than Windows (and the stand-in).
+  bool RealOnWine() const { return !isFake() && OnWine(); }
   // The scratch key's path below root() (ANSI, no trailing separator).
   const std::string& scratch() const { return scratch_; }
   // The root the scratch key is made under: HKEY_CURRENT_USER unless a suite sets
-  // another before BackendTest::SetUp runs.
+  // another before the fixture's SetUp runs.
   RegHandle root() const { return root_; }
   void UseRoot(RegHandle root) { root_ = root; }
 
@@ -59,26 +101,87 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
   void MakeKey(const std::string& relPath, const std::string& className = "");
   void PutValue(const std::string& relPath, const std::string& name, uint32_t type,
                 const std::vector<uint8_t>& data);
+  // Makes each of `names` a subkey of `relPath` (and, with `values`, a value "x" of
+  // it) through an open handle: the ANSI entry points take at most 260 characters of
+  // path, so long names are made below a handle rather than by their whole path.
+  void MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
+                 bool values = false);
   bool HasKey(const std::string& relPath);
-  // nullopt-like: returns false when the value is missing.
-  bool GetValue(const std::string& relPath, const std::string& name, uint32_t& type,
-                std::vector<uint8_t>& data);
-  static std::vector<uint8_t> Bytes(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
+  // The value's type and bytes; kMissing and none when there is no such value.
+  static constexpr uint32_t kMissing = 0xFFFFFFFF;
+  std::pair<uint32_t, std::vector<uint8_t>> Stored(const std::string& relPath,
+                                                   const std::string& name);
+  bool HasValue(const std::string& relPath, const std::string& name) {
+    return Stored(relPath, name).first != kMissing;
   }
   std::string Join(const std::string& relPath) const {
     return relPath.empty() ? scratch_ : scratch_ + "\\" + relPath;
   }
+  // The environment ExpandEnvironmentStringsA expands from.
+  void SetEnv(const std::string& name, const std::string& value);
+  // The name RegConnectRegistryA knows as this computer.
+  std::string LocalComputerName() const;
 
  private:
   void DeleteTree(RegHandle root, const std::string& path);
+  Backend backend_;
   RegHandle root_ = reg::kCurrentUser;
   std::unique_ptr<FakeRegistry> fake_;
   RegistryApi* api_ = nullptr;
   std::string scratch_;
 };
 
+template <class Param>
+class BackendTestOf : public ::testing::TestWithParam<Param>, public BackendFixture {
+ protected:
+  void SetUp() override { SetUpBackend(std::get<0>(AsTuple(this->GetParam()))); }
+  void TearDown() override { TearDownBackend(); }
+  // The row of a table's case.
+  const auto& row() const { return std::get<1>(this->GetParam()); }
+
+ private:
+  static std::tuple<Backend> AsTuple(const Backend& b) { return {b}; }
+  template <class Row>
+  static const std::tuple<Backend, Row>& AsTuple(const std::tuple<Backend, Row>& t) {
+    return t;
+  }
+};
+using BackendTest = BackendTestOf<Backend>;
+template <class Row>
+using BackendRowTest = BackendTestOf<std::tuple<Backend, Row>>;
+
+// An open registry handle, closed when the owner goes. Predefined roots are left alone.
+class ScopedKey {
+ public:
+  explicit ScopedKey(RegistryApi& api) : api_(&api) {}
+  ~ScopedKey() { Reset(); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  RegHandle* out() {
+    Reset();
+    return &h_;
+  }
+  RegHandle get() const { return h_; }
+  operator RegHandle() const { return h_; }
+  void Reset() {
+    if (h_ != 0 && !(h_ >= reg::kClassesRoot && h_ <= reg::kCurrentConfig)) api_->RegCloseKey(h_);
+    h_ = 0;
+  }
+  // Hands the handle over without closing it.
+  RegHandle Release() { return std::exchange(h_, 0); }
+
+ private:
+  RegistryApi* api_;
+  RegHandle h_ = 0;
+};
+
 #define INSTANTIATE_BACKENDS(Suite) \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)
 #define INSTANTIATE_CODE_PAGES(Suite) \
   INSTANTIATE_TEST_SUITE_P(CodePages, Suite, ::testing::ValuesIn(AllCodePages()), BackendName)
+#define INSTANTIATE_BACKEND_ROWS(Suite, rows)                                            \
+  INSTANTIATE_TEST_SUITE_P(                                                              \
+      Backends, Suite,                                                                   \
+      ::testing::Combine(::testing::ValuesIn(AllBackends()), ::testing::ValuesIn(rows)), \
+      RowName())

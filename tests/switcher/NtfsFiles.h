@@ -11,6 +11,7 @@
 // the calls: FileApi creates exclusively or not at all.
 #ifdef _WIN32
 
+#include <cwctype>
 #include <map>
 #include <set>
 #include <string>
@@ -19,15 +20,28 @@
 
 class NtfsFiles final : public files::FileApi {
  public:
-  explicit NtfsFiles(files::FileApi& real = files::PlatformFiles()) : real_(real) {}
-
   // From now on `path` reads as a reparse point.
   void MarkReparsePoint(const std::wstring& path) { reparse_.insert(Key(path)); }
 
-  DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override;
+  DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override {
+    const DWORD error = real_.OpenFolder(path, folder);
+    if (error == ERROR_SUCCESS) paths_[folder.get()] = path;
+    return error;
+  }
   DWORD Open(HANDLE folder, std::wstring_view name, DWORD access, DWORD share,
-             files::Disposition how, files::Handle& file) override;
-  DWORD Query(HANDLE file, files::Info& info) override;
+             files::Disposition how, files::Handle& file) override {
+    const DWORD error = real_.Open(folder, name, access, share, how, file);
+    if (error == ERROR_SUCCESS) paths_[file.get()] = paths_[folder] + L"\\" + std::wstring(name);
+    return error;
+  }
+  DWORD Query(HANDLE file, files::Info& info) override {
+    const DWORD error = real_.Query(file, info);
+    const auto at = paths_.find(file);
+    if (error == ERROR_SUCCESS && at != paths_.end() && reparse_.contains(Key(at->second))) {
+      info.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return error;
+  }
   DWORD FinalPath(HANDLE folder, std::wstring& path) override {
     return real_.FinalPath(folder, path);
   }
@@ -35,15 +49,30 @@ class NtfsFiles final : public files::FileApi {
     return real_.SetAttributes(file, attributes);
   }
   DWORD Touch(HANDLE file) override { return real_.Touch(file); }
-  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override;
-  DWORD Delete(HANDLE file) override;
+  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
+    const std::wstring destination = paths_[folder] + L"\\" + std::wstring(name);
+    if (ReadOnly(destination)) return ERROR_ACCESS_DENIED;
+    const DWORD error = real_.Replace(file, folder, name);
+    if (error == ERROR_SUCCESS) paths_[file] = destination;
+    return error;
+  }
+  DWORD Delete(HANDLE file) override {
+    const auto at = paths_.find(file);
+    if (at != paths_.end() && ReadOnly(at->second)) return ERROR_ACCESS_DENIED;
+    return real_.Delete(file);
+  }
 
  private:
-  static std::wstring Key(const std::wstring& path);
-  // The attributes of the file a handle was opened on, by its name.
-  DWORD AttributesOf(HANDLE file) const;
+  static std::wstring Key(std::wstring path) {
+    for (wchar_t& c : path) c = static_cast<wchar_t>(std::towupper(c));
+    return path;
+  }
+  static bool ReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  }
 
-  files::FileApi& real_;
+  files::FileApi& real_ = files::PlatformFiles();
   std::set<std::wstring> reparse_;
   std::map<HANDLE, std::wstring> paths_;  // the full path each open went to
 };

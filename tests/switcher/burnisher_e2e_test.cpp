@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,77 +12,45 @@
 #include "switcher/Switcher.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
+#include "tests/gui/WindowChecks.h"
 #include "tests/gui/PlantedDlls.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace testfiles;
 
 constexpr wchar_t kKey[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
 constexpr wchar_t kValue[] = L"InstallDir";
-
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::wstring& path, const std::string& content) {
-  std::ofstream out(std::filesystem::path(path), std::ios::binary);
-  out << content;
-}
-
-std::wstring Widen(const std::string& utf8) {
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Sets HKLM's InstallDir for one test and puts back whatever was there before.
 class InstallDirValue {
  public:
   InstallDirValue() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-      keyExisted_ = true;
-      DWORD type = 0;
-      DWORD size = 0;
-      if (RegQueryValueExW(key, kValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        saved_.emplace(size, 0);
-        savedType_ = type;
-        RegQueryValueExW(key, kValue, nullptr, nullptr, saved_->data(), &size);
-        saved_->resize(size);
-      }
-      RegCloseKey(key);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    keyExisted_ = true;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, kValue, nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
+      saved_.emplace(size, 0);
+      RegQueryValueExW(key, kValue, nullptr, nullptr, saved_->data(), &size);
+      saved_->resize(size);
     }
+    RegCloseKey(key);
   }
   InstallDirValue(const InstallDirValue&) = delete;
   InstallDirValue& operator=(const InstallDirValue&) = delete;
   ~InstallDirValue() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
     if (saved_) {
-      RegSetValueExW(key, kValue, 0, savedType_, saved_->data(),
-                     static_cast<DWORD>(saved_->size()));
+      Write(savedType_, saved_->data(), static_cast<DWORD>(saved_->size()));
     } else {
-      RegDeleteValueW(key, kValue);
+      Remove();
     }
-    RegCloseKey(key);
     if (!keyExisted_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
   }
   void Set(const std::wstring& text) const {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    Write(REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
   void Remove() const {
     HKEY key = nullptr;
@@ -95,6 +60,15 @@ class InstallDirValue {
   }
 
  private:
+  static void Write(DWORD type, const BYTE* data, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, kValue, 0, type, data, size);
+    RegCloseKey(key);
+  }
+
   bool keyExisted_ = false;
   std::optional<std::basic_string<BYTE>> saved_;
   DWORD savedType_ = REG_SZ;
@@ -108,19 +82,26 @@ struct Window {
   bool offEnabled;
 };
 
+// Each part of a report that names a path, compared as the file system compares names.
+void ExpectPaths(const std::wstring& report, std::initializer_list<std::wstring> paths) {
+  for (const std::wstring& path : paths) {
+    EXPECT_TRUE(gui::ContainsNoCase(report, path)) << Narrow(path) << " in " << Narrow(report);
+  }
+}
+
 class BurnisherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CreateDirectoryW(app_.c_str(), nullptr);
     CreateDirectoryW((root_.Path() + L"\\VS").c_str(), nullptr);
     CreateDirectoryW(ide_.c_str(), nullptr);
-    gui::CopyFileOrThrow(BURNISHER_EXE, app_ + L"\\Burnisher.exe");
-    gui::CopyFileOrThrow(SHIPPED_MANIFEST, shipped_);
-    gui::CopyFileOrThrow(PROBE_EXE, ide_ + L"\\VB6.EXE");
+    CopyFileOrThrow(BURNISHER_EXE, app_ + L"\\Burnisher.exe");
+    CopyFileOrThrow(SHIPPED_MANIFEST, shipped_);
+    CopyFileOrThrow(PROBE_EXE, exe_);
     installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
   }
 
-  // Starts Burnisher (in `workingDir`, default the scratch root) and reads its buttons.
+  // Starts Burnisher in `workingDir` (default the scratch root).
   Window Open(const std::wstring& workingDir = L"") {
     gui::Process app = gui::Process::Start(app_ + L"\\Burnisher.exe",
                                            workingDir.empty() ? root_.Path() : workingDir);
@@ -132,7 +113,6 @@ class BurnisherTest : public ::testing::Test {
     return Window{std::move(app), main, on, off};
   }
 
-  // Clicks the button, expects the "Reopen" message, confirms it, expects exit code 0.
   static void ClickAndConfirm(Window& w, int id) {
     gui::Click(gui::ControlById(w.main, id));
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
@@ -168,42 +148,29 @@ class BurnisherTest : public ::testing::Test {
     return box.text;
   }
 
+  // A fresh start whose `id` button is enabled fails with a report, returned.
+  std::wstring ReportOf(int id) {
+    Window w = Open();
+    if (!gui::IsEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
+    return ClickAndExpectFailure(w, id);
+  }
+
   // Runs the probe in the IDE folder and returns the comctl32.dll it loaded.
-  std::string ProbeComctl() {
+  std::wstring ProbeComctl() {
     const std::wstring out = root_.Path() + L"\\probe.txt";
     DeleteFileW(out.c_str());
-    gui::Process probe = gui::Process::Start(ide_ + L"\\VB6.EXE", ide_, L"\"" + out + L"\"", 0s);
+    gui::Process probe = gui::Process::Start(exe_, ide_, L"\"" + out + L"\"", 0s);
     const std::optional<DWORD> code = probe.WaitForExit();
     const std::string loaded = ReadFile(out);
     EXPECT_EQ(code, std::optional<DWORD>(0u)) << "the probe reported: " << loaded;
-    return loaded;
+    return Widen(loaded);
   }
 
-  // Sets VB6.EXE's last-write time far into the past, so a touch shows. Other programs
-  // (a scanner, the loader finishing with the probe) may still hold the file: share all.
-  void AgeIdeExe() {
-    gui::UniqueHandle h(CreateFileW((ide_ + L"\\VB6.EXE").c_str(), FILE_WRITE_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(h) << "Win32 error " << GetLastError();
-    SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
-    FILETIME old{};
-    SystemTimeToFileTime(&year2000, &old);
-    ASSERT_TRUE(SetFileTime(h.Get(), nullptr, nullptr, &old)) << "Win32 error " << GetLastError();
-  }
-
-  unsigned long long IdeExeWriteTime() {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    EXPECT_TRUE(GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data))
-        << "Win32 error " << GetLastError();
-    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-           data.ftLastWriteTime.dwLowDateTime;
-  }
-
-  gui::TempDirectory root_;
+  TempDirectory root_;
   std::wstring app_ = root_.Path() + L"\\app";
   std::wstring shipped_ = app_ + L"\\VB6.EXE.Manifest";
   std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
+  std::wstring exe_ = ide_ + L"\\VB6.EXE";
   std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
   InstallDirValue installDir_;
 };
@@ -218,40 +185,23 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAtTheScreensDpi) {
   EXPECT_EQ(client.cx, gui::TwipsToPixels(4875, dpi));
   EXPECT_EQ(client.cy, gui::TwipsToPixels(4380, dpi));
 
-  struct Expected {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    int left, top, width, height;  // twips
-  };
-  const Expected expected[] = {
-      {switcher::kIdDescription, L"Static", switcher::kDescriptionText, 240, 120, 4335, 975},
-      {switcher::kIdOn, L"Button", L"Turn my VB6 IDE to XP style", 720, 1560, 3255, 495},
-      {switcher::kIdOff, L"Button", L"Turn my VB6 IDE to standard style", 720, 2280, 3255, 495},
-      {switcher::kIdAbout, L"Static", switcher::kAboutText, 240, 3600, 4005, 690},
+  // Every text fits its box: the labels wrapped, the buttons' on one line inside their
+  // edges (3 pixels each side at 96 DPI).
+  const gui::Laid layout[] = {
+      {switcher::kIdDescription, L"Static", switcher::kDescriptionText, 240, 120, 4335, 975, 0,
+       true},
+      {switcher::kIdOn, L"Button", L"Turn my VB6 IDE to XP style", 720, 1560, 3255, 495, 6},
+      {switcher::kIdOff, L"Button", L"Turn my VB6 IDE to standard style", 720, 2280, 3255, 495, 6},
+      {switcher::kIdAbout, L"Static", switcher::kAboutText, 240, 3600, 4005, 690, 0, true},
   };
   const std::vector<gui::Control> controls = gui::ChildControls(w.main);
   ASSERT_EQ(controls.size(), 4u);
   for (size_t i = 0; i < 4; ++i) {
-    const gui::Control& c = controls[i];
-    const Expected& e = expected[i];
     SCOPED_TRACE(i);
-    EXPECT_EQ(c.id, e.id) << "tab order";
-    EXPECT_TRUE(gui::ContainsNoCase(c.className, e.className)) << gui::Narrow(c.className);
-    EXPECT_EQ(c.text, e.text);
-    const RECT box = gui::TwipsRect(e.left, e.top, e.width, e.height, dpi);
-    EXPECT_EQ(c.rect.left, box.left);
-    EXPECT_EQ(c.rect.top, box.top);
-    EXPECT_EQ(c.rect.right, box.right);
-    EXPECT_EQ(c.rect.bottom, box.bottom);
-    EXPECT_TRUE(c.visible);
-    // Every text fits its box in Tahoma 8.25 pt: the labels wrapped, the buttons' on one
-    // line inside their edges (3 pixels each side at 96 DPI).
-    const bool label = e.className[0] == L'S';
-    const int width = box.right - box.left;
-    const SIZE need = gui::TextExtent(e.text, dpi, label ? width : 0);
-    EXPECT_LE(need.cx + (label ? 0 : MulDiv(6, dpi, 96)), width);
-    EXPECT_LE(need.cy, box.bottom - box.top);
+    EXPECT_EQ(controls[i].id, layout[i].id) << "tab order";
+    EXPECT_TRUE(gui::ContainsNoCase(controls[i].className, layout[i].className))
+        << Narrow(controls[i].className);
+    gui::ExpectLaidOut(controls[i], layout[i], dpi);
   }
   EXPECT_EQ(controls[1].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
   EXPECT_EQ(controls[2].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
@@ -302,9 +252,9 @@ TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
 }
 
 TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
-  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
-  AgeIdeExe();
-  const unsigned long long before = IdeExeWriteTime();
+  EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
+  SetOldWriteTime(exe_);
+  const unsigned long long before = WriteTime(exe_);
   {
     Window w = Open();
     EXPECT_TRUE(w.onEnabled);
@@ -313,10 +263,10 @@ TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
   }
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
   EXPECT_FALSE(ReadFile(installed_).empty());
-  EXPECT_GT(IdeExeWriteTime(), before) << "VB6.EXE's last-write time should move to now";
-  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\winsxs\\"));
+  EXPECT_GT(WriteTime(exe_), before) << "VB6.EXE's last-write time should move to now";
+  EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\winsxs\\"));
 
-  AgeIdeExe();
+  SetOldWriteTime(exe_);
   {
     Window w = Open();
     EXPECT_FALSE(w.onEnabled);
@@ -324,8 +274,8 @@ TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
     ClickAndConfirm(w, switcher::kIdOff);
   }
   EXPECT_FALSE(Exists(installed_));
-  EXPECT_GT(IdeExeWriteTime(), before);
-  EXPECT_TRUE(gui::ContainsNoCase(Widen(ProbeComctl()), L"\\system32\\"));
+  EXPECT_GT(WriteTime(exe_), before);
+  EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
 }
 
 TEST_F(BurnisherTest, InstallReplacesAManifestThatAppearedAfterLoad) {
@@ -366,10 +316,8 @@ TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
     EXPECT_EQ(next.offEnabled, !installed);
     PostMessageW(next.main, WM_CLOSE, 0, 0);
     EXPECT_EQ(next.app.WaitForExit(), std::optional<DWORD>(0u));
-    if (Exists(installed_)) {
-      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(installed_.c_str());
-    }
+    SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(installed_.c_str());
   }
 }
 
@@ -412,25 +360,18 @@ TEST_F(BurnisherTest, AMarkerInTheMiddleDropsTheRest) {
 
 TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  const std::wstring report = ReportOf(switcher::kIdOn);
   EXPECT_EQ(report.rfind(L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ", 0), 0u)
-      << gui::Narrow(report);
-  EXPECT_TRUE(gui::ContainsNoCase(report, shipped_)) << gui::Narrow(report);
-  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+      << Narrow(report);
+  ExpectPaths(report, {shipped_, installed_});
   EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)), std::wstring::npos)
-      << gui::Narrow(report);
+      << Narrow(report);
   EXPECT_FALSE(Exists(installed_));
 }
 
 TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
   installDir_.Set(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
-  EXPECT_TRUE(gui::ContainsNoCase(report, root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"))
-      << gui::Narrow(report);
+  ExpectPaths(ReportOf(switcher::kIdOn), {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
@@ -439,27 +380,22 @@ TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
   ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
   const DWORD before = GetFileAttributesW(installed_.c_str());
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
-  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+  ExpectPaths(ReportOf(switcher::kIdOn), {installed_});
   EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
   EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
-  SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
   installDir_.Remove();
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+  const std::wstring report = ReportOf(switcher::kIdOn);
   EXPECT_EQ(report.rfind(L"VB6's setup entry in the registry does not say where the IDE is", 0), 0u)
-      << gui::Narrow(report);
-  EXPECT_NE(report.find(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
-            std::wstring::npos)
-      << gui::Narrow(report);
-  EXPECT_TRUE(gui::ContainsNoCase(report, root_.Path() + L"\\VB98")) << gui::Narrow(report);
-  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)), std::wstring::npos);
+      << Narrow(report);
+  for (const std::wstring& part :
+       {std::wstring(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
+        switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)}) {
+    EXPECT_NE(report.find(part), std::wstring::npos) << Narrow(report);
+  }
+  ExpectPaths(report, {root_.Path() + L"\\VB98"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\VB98"));
   EXPECT_FALSE(Exists(installed_));
 }
@@ -479,12 +415,11 @@ TEST_F(BurnisherTest, AHardLinkedManifestIsRefusedWithAReport) {
     const std::wstring report =
         ClickAndExpectFailure(w, w.onEnabled ? switcher::kIdOn : switcher::kIdOff);
     const std::wstring first = report.substr(0, report.find(L'\n'));
-    EXPECT_TRUE(gui::ContainsNoCase(first, installed_)) << gui::Narrow(report);
-    EXPECT_NE(first.find(L"hard links"), std::wstring::npos) << gui::Narrow(report);
+    ExpectPaths(first, {installed_});
+    EXPECT_NE(first.find(L"hard links"), std::wstring::npos) << Narrow(report);
     EXPECT_EQ(GetFileAttributesW(victim.c_str()), before);
     EXPECT_EQ(ReadFile(victim), "another file");
   }
-  SetFileAttributesW(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
@@ -492,8 +427,7 @@ TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
   Window w = Open();
   ASSERT_TRUE(w.offEnabled);
   ASSERT_TRUE(DeleteFileW(installed_.c_str()));
-  const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOff);
-  EXPECT_TRUE(gui::ContainsNoCase(report, installed_)) << gui::Narrow(report);
+  ExpectPaths(ClickAndExpectFailure(w, switcher::kIdOff), {installed_});
 }
 
 // Common Controls 6 comes from Burnisher's own manifest (its activation context), though
@@ -505,7 +439,7 @@ TEST_F(BurnisherTest, LoadsCommonControls6FromItsManifest) {
     if (gui::ContainsNoCase(module, L"\\comctl32.dll")) comctl.push_back(module);
   }
   ASSERT_EQ(comctl.size(), 1u);
-  EXPECT_TRUE(gui::ContainsNoCase(comctl[0], L"\\winsxs\\")) << gui::Narrow(comctl[0]);
+  EXPECT_TRUE(gui::ContainsNoCase(comctl[0], L"\\winsxs\\")) << Narrow(comctl[0]);
   PostMessageW(w.main, WM_CLOSE, 0, 0);
   EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
 }

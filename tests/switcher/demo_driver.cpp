@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -44,20 +43,14 @@ void Screenshot(HWND window, const std::string& name) {
   }
 }
 
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
 // Starts the stand-in VB6.EXE and tells which Common Controls it loaded.
 bool RunProbe(const std::wstring& ide, bool expectXp) {
   const std::wstring out = g_work + L"\\probe.txt";
   DeleteFileW(out.c_str());
   gui::Process probe = gui::Process::Start(ide + L"\\VB6.EXE", ide, L"\"" + out + L"\"", 0s);
   probe.WaitForExit();
-  const std::string loaded = ReadFile(out);
+  std::string loaded = testfiles::ReadFile(out);
+  while (!loaded.empty() && (loaded.back() == '\n' || loaded.back() == '\r')) loaded.pop_back();
   const bool xp = gui::ContainsNoCase(std::wstring(loaded.begin(), loaded.end()), L"\\winsxs\\");
   Log("VB6.EXE starts and loads " + loaded);
   Log(xp ? "  -> Common Controls 6 from WinSxS: the IDE would be drawn in the XP style."

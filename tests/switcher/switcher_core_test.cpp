@@ -5,121 +5,55 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tests/standin/FakeRegistry.h"
 #include "switcher/Switcher.h"
+#include "tests/support/Files.h"
+#include "tests/support/Rows.h"
 #include "tests/switcher/NtfsFiles.h"
 
 namespace {
 
-using switcher::IdeFolderFromInstallDir;
+using namespace std::literals;
+using namespace testfiles;
 
-TEST(IdeFolderFromInstallDir, CutsAtTheMarkerKeepingItsSeparator) {
-  EXPECT_EQ(
-      IdeFolderFromInstallDir(L"C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98"),
-      L"C:\\Program Files\\Microsoft Visual Studio\\VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L"D:\\VS\\Common\\IDE\\IDE98\\Extra"), L"D:\\VS\\VB98");
-  // Only the first occurrence counts.
-  EXPECT_EQ(IdeFolderFromInstallDir(L"E:\\A\\Common\\IDE\\IDE98\\B\\Common\\IDE\\IDE98"),
-            L"E:\\A\\VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L"\\Common\\IDE\\IDE98"), L"\\VB98");
-  // A trailing separator after the marker changes nothing.
-  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\Common\\IDE\\IDE98\\"), L"C:\\VS\\VB98");
+// InstallDir and the IDE folder it gives.
+using Folder = std::pair<const wchar_t*, const wchar_t*>;
+class IdeFolderFromInstallDir : public ::testing::TestWithParam<Folder> {};
+
+TEST_P(IdeFolderFromInstallDir, IsTheFolderBesideTheMarkerOrTheRelativeVB98) {
+  EXPECT_EQ(switcher::IdeFolderFromInstallDir(GetParam().first), GetParam().second);
 }
 
-TEST(IdeFolderFromInstallDir, WithoutAnExactMarkerTheFolderIsRelative) {
-  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\common\\ide\\ide98"), L"VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\COMMON\\IDE\\IDE98"), L"VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L"C:\\VS\\Common\\IDE"), L"VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L"C:/VS/Common/IDE/IDE98"), L"VB98");
-  EXPECT_EQ(IdeFolderFromInstallDir(L""), L"VB98");
-}
-
-// A fresh folder under the temporary folder, removed with its contents afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    wchar_t base[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + L"switcher-core-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(counter_++);
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { RemoveTree(path_); }
-  const std::wstring& Path() const { return path_; }
-
- private:
-  static void RemoveTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW found{};
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = dir + L"\\" + name;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(full);
-        } else {
-          DeleteFileW(full.c_str());
-        }
-      } while (FindNextFileW(h, &found));
-      FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
-  static inline int counter_ = 0;
-  std::wstring path_;
-};
-
-void WriteFile(const std::wstring& path, const std::string& content) {
-  std::ofstream out(std::filesystem::path(path), std::ios::binary);
-  out << content;
-}
-
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The names in `folder`, sorted, without "." and "..".
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found{};
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(h, &found));
-  FindClose(h);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
-  return out;
-}
+// Only the first marker counts; a separator after it changes nothing.
+const Folder kCut[] = {{L"C:\\Program Files\\Microsoft Visual Studio\\Common\\IDE\\IDE98",
+                        L"C:\\Program Files\\Microsoft Visual Studio\\VB98"},
+                       {L"D:\\VS\\Common\\IDE\\IDE98\\Extra", L"D:\\VS\\VB98"},
+                       {L"E:\\A\\Common\\IDE\\IDE98\\B\\Common\\IDE\\IDE98", L"E:\\A\\VB98"},
+                       {L"\\Common\\IDE\\IDE98", L"\\VB98"},
+                       {L"C:\\VS\\Common\\IDE\\IDE98\\", L"C:\\VS\\VB98"}};
+const Folder kRelative[] = {{L"C:\\VS\\common\\ide\\ide98", L"VB98"},
+                            {L"C:\\VS\\COMMON\\IDE\\IDE98", L"VB98"},
+                            {L"C:\\VS\\Common\\IDE", L"VB98"},
+                            {L"C:/VS/Common/IDE/IDE98", L"VB98"},
+                            {L"", L"VB98"}};
+INSTANTIATE_TEST_SUITE_P(CutsAtTheMarkerKeepingItsSeparator, IdeFolderFromInstallDir,
+                         ::testing::ValuesIn(kCut));
+INSTANTIATE_TEST_SUITE_P(WithoutAnExactMarkerTheFolderIsRelative, IdeFolderFromInstallDir,
+                         ::testing::ValuesIn(kRelative));
 
 std::wstring FirstLine(const std::wstring& report) { return report.substr(0, report.find(L'\n')); }
+// Each part appears in `text`.
+void ExpectMentions(const std::wstring& text, std::initializer_list<std::wstring> parts) {
+  for (const std::wstring& part : parts) {
+    EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(part) << " in " << Narrow(text);
+  }
+}
 
 TEST(IsNormalFile, CountsOnlyNormalFiles) {
-  ScratchFolder dir;
+  TempDirectory dir;
   const std::wstring path = dir.Path() + L"\\VB6.EXE.Manifest";
   EXPECT_FALSE(switcher::IsNormalFile(path));
 
@@ -145,51 +79,35 @@ TEST(IsNormalFile, CountsOnlyNormalFiles) {
 
 // A stand-in VB6 installation: the registry's InstallDir points at <root>\VS\Common\IDE\IDE98,
 // the IDE folder <root>\VS\VB98 holds a VB6.EXE, and <root>\app holds the shipped manifest.
-class SwitcherTest : public ::testing::Test {
+class Installation {
  protected:
-  void SetUp() override {
+  Installation() {
     CreateDirectoryW((root_.Path() + L"\\VS").c_str(), nullptr);
     CreateDirectoryW(ide_.c_str(), nullptr);
     CreateDirectoryW(app_.c_str(), nullptr);
-    WriteFile(ide_ + L"\\VB6.EXE", "MZ stand-in");
+    WriteFile(exe_, "MZ stand-in");
     WriteFile(app_ + L"\\VB6.EXE.Manifest", shipped_);
     SetInstallDir(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
   }
 
-  void SetInstallDir(const std::wstring& value) {
-    std::string bytes = Ansi(value);
-    bytes.push_back('\0');
+  void SetInstallDir(const std::wstring& value, uint32_t type = reg::kRegSz) {
+    std::vector<uint8_t> bytes(value.begin(), value.end());  // ASCII paths only
+    bytes.push_back(0);
     registry_.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "InstallDir",
-                       reg::kRegSz, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+                       type, bytes);
   }
-
-  // Sets VB6.EXE's last-write time well into the past.
-  void AgeIdeExe() { Age(ide_ + L"\\VB6.EXE"); }
-  static void Age(const std::wstring& path) {
-    HANDLE h =
-        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FILETIME old{};
-    SYSTEMTIME year2000{2000, 1, 6, 1, 12, 0, 0, 0};
-    SystemTimeToFileTime(&year2000, &old);
-    SetFileTime(h, nullptr, nullptr, &old);
-    CloseHandle(h);
-  }
-
   // Seconds between now and VB6.EXE's last-write time.
-  double IdeExeAge() {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW((ide_ + L"\\VB6.EXE").c_str(), GetFileExInfoStandard, &data);
+  double IdeExeAge() const {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](FILETIME t) {
-      return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7;
+    const auto ticks =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<double>(ticks - WriteTime(exe_)) / 1e7;
   }
 
-  ScratchFolder root_;
+  TempDirectory root_;
   std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
+  std::wstring exe_ = ide_ + L"\\VB6.EXE";
   std::wstring app_ = root_.Path() + L"\\app";
   std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
   std::string shipped_ = "<?xml version=\"1.0\"?>\r\n<assembly>shipped</assembly>\r\n";
@@ -199,6 +117,8 @@ class SwitcherTest : public ::testing::Test {
   NtfsFiles ntfs_;
   switcher::Switcher windows_{registry_, app_, ntfs_};
 };
+
+class SwitcherTest : public ::testing::Test, protected Installation {};
 
 TEST_F(SwitcherTest, EachLookupReadsInstallDirWithItsOwnObjectAndClosesItsKey) {
   registry_.ClearCalls();
@@ -222,7 +142,7 @@ TEST_F(SwitcherTest, WithoutTheValueTheFolderIsTheRelativeVB98) {
 }
 
 TEST_F(SwitcherTest, InstallCopiesTheShippedBytesAndTouchesTheIde) {
-  AgeIdeExe();
+  SetOldWriteTime(exe_);
   ASSERT_GT(IdeExeAge(), 86400.0);
   const switcher::Outcome outcome = logic_.Install();
   ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
@@ -243,9 +163,9 @@ TEST_F(SwitcherTest, InstallReplacesAnExistingManifest) {
 }
 
 TEST_F(SwitcherTest, InstallWithoutVb6ExeStillSucceeds) {
-  DeleteFileW((ide_ + L"\\VB6.EXE").c_str());
+  DeleteFileW(exe_.c_str());
   EXPECT_TRUE(logic_.Install().ok());
-  EXPECT_FALSE(Exists(ide_ + L"\\VB6.EXE")) << "the touch must not create the exe";
+  EXPECT_FALSE(Exists(exe_)) << "the touch must not create the exe";
 }
 
 TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
@@ -257,10 +177,8 @@ TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
                                            app_ +
                                            L": extract the whole zip, not Burnisher.exe alone, "
                                            L"and start it from there.");
-  EXPECT_NE(outcome.report.find(app_ + L"\\VB6.EXE.Manifest"), std::wstring::npos);
-  EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
-  EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
-            std::wstring::npos);
+  ExpectMentions(outcome.report, {app_ + L"\\VB6.EXE.Manifest", installed_,
+                                  switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_FALSE(Exists(installed_));
 }
 
@@ -269,14 +187,13 @@ TEST_F(SwitcherTest, InstallIntoAMissingFolderFailsAndLeavesNothing) {
   const switcher::Outcome outcome = logic_.Install();
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not install the manifest.");
-  EXPECT_NE(outcome.report.find(root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"),
-            std::wstring::npos);
+  ExpectMentions(outcome.report, {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
 TEST_F(SwitcherTest, RemoveDeletesAndTouchesTheIde) {
   WriteFile(installed_, shipped_);
-  AgeIdeExe();
+  SetOldWriteTime(exe_);
   const switcher::Outcome outcome = logic_.Remove();
   ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
   EXPECT_FALSE(Exists(installed_));
@@ -285,14 +202,12 @@ TEST_F(SwitcherTest, RemoveDeletesAndTouchesTheIde) {
 }
 
 TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
-  AgeIdeExe();
+  SetOldWriteTime(exe_);
   const switcher::Outcome outcome = logic_.Remove();
   ASSERT_FALSE(outcome.ok());
   EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not remove the manifest.");
-  EXPECT_NE(outcome.report.find(installed_), std::wstring::npos);
-  EXPECT_NE(outcome.report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)),
-            std::wstring::npos);
+  ExpectMentions(outcome.report, {installed_, switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed operation leaves VB6.EXE alone";
 }
 
@@ -335,33 +250,31 @@ TEST_F(SwitcherTest, AReadOnlyShippedManifestIsInstalledAsANormalFile) {
 // A failed install leaves an old manifest byte for byte, attributes and all, and no
 // temporary file: when the copy cannot start, and when the final move is refused.
 TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
-  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   WriteFile(installed_, "the old, hidden manifest");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), kHiddenSystem));
+  ASSERT_TRUE(
+      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
   const DWORD before = GetFileAttributesW(installed_.c_str());
-  AgeIdeExe();
+  SetOldWriteTime(exe_);
+  const auto expectTheOldOne = [&] {
+    EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
+    EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
+    EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+  };
   const std::wstring shipped = app_ + L"\\VB6.EXE.Manifest";
   ASSERT_TRUE(DeleteFileW(shipped.c_str()));
-  const switcher::Outcome noSource = logic_.Install();
-  EXPECT_EQ(noSource.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
-  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
-  EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+  EXPECT_EQ(logic_.Install().error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  expectTheOldOne();
 
   // Another program holds the old manifest open without sharing deletion: the move fails.
   WriteFile(shipped, shipped_);
-  {
-    HANDLE held = CreateFileW(installed_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const switcher::Outcome refused = logic_.Install();
-    CloseHandle(held);
-    EXPECT_FALSE(refused.ok());
-    EXPECT_NE(refused.report.find(installed_), std::wstring::npos) << Narrow(refused.report);
-  }
-  EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
-  EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
-  EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+  const HANDLE held = CreateFileW(installed_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const switcher::Outcome refused = logic_.Install();
+  CloseHandle(held);
+  EXPECT_FALSE(refused.ok());
+  ExpectMentions(refused.report, {installed_});
+  expectTheOldOne();
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed install leaves VB6.EXE alone";
 }
 
@@ -403,9 +316,7 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
       SCOPED_TRACE(Narrow(outcome.report));
       EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
       EXPECT_EQ(FirstLine(outcome.report), c.first);
-      EXPECT_NE(outcome.report.find(c.says), std::wstring::npos);
-      EXPECT_NE(outcome.report.find(L"instead:\n" + tried), std::wstring::npos);
-      EXPECT_NE(outcome.report.find(L"(error "), std::wstring::npos);
+      ExpectMentions(outcome.report, {c.says, L"instead:\n" + tried, L"(error "});
     }
   }
   EXPECT_FALSE(Exists(tried));
@@ -422,77 +333,69 @@ struct FileState {
   bool operator==(const FileState&) const = default;
 };
 FileState StateOf(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-  return {data.dwFileAttributes, ReadFile(path),
-          static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32 |
-              data.ftLastWriteTime.dwLowDateTime};
+  return {GetFileAttributesW(path.c_str()), ReadFile(path), WriteTime(path)};
 }
 
 // What another user may plant in an IDE folder that every user can change: a second
 // name for a file elsewhere (a hard link, real under Wine), a link (a reparse point, from
 // the stand-in). Each is refused with a report naming it, and nothing anywhere changes:
 // not the file elsewhere, not the folder's entries, not VB6.EXE.
-TEST_F(SwitcherTest, PlantedLinksAreRefusedAndNothingAnywhereChanges) {
+enum Plant { kLinkedManifest, kLinkedExe, kReparseManifest, kReparseFolder };
+struct Planted {
+  const char* name;
+  Plant plant;
+  bool install;
+  DWORD victimAttributes;
+  const wchar_t* says;
+};
+
+class PlantedLinks : public ::testing::TestWithParam<Planted>, protected Installation {};
+
+TEST_P(PlantedLinks, AreRefusedAndNothingAnywhereChanges) {
+  const Planted& c = GetParam();
   const std::wstring victim = root_.Path() + L"\\victim.txt";
-  const std::wstring exe = ide_ + L"\\VB6.EXE";
-  constexpr DWORD kHiddenReadOnlySystem = 0x27;
-  enum Plant { kLinkedManifest, kLinkedExe, kReparseManifest, kReparseFolder };
-  struct Case {
-    Plant plant;
-    bool install;
-    DWORD victimAttributes;
-    const wchar_t* says;
-  };
-  for (const Case& c : {Case{kLinkedManifest, true, kHiddenReadOnlySystem, L"hard links"},
-                        Case{kLinkedManifest, false, FILE_ATTRIBUTE_READONLY, L"hard links"},
-                        Case{kLinkedExe, true, FILE_ATTRIBUTE_NORMAL, L"hard links"},
-                        Case{kLinkedExe, false, FILE_ATTRIBUTE_NORMAL, L"hard links"},
-                        Case{kReparseManifest, true, FILE_ATTRIBUTE_READONLY, L"reparse point"},
-                        Case{kReparseManifest, false, FILE_ATTRIBUTE_READONLY, L"reparse point"},
-                        Case{kReparseFolder, true, FILE_ATTRIBUTE_NORMAL, L"reparse point"},
-                        Case{kReparseFolder, false, FILE_ATTRIBUTE_NORMAL, L"reparse point"}}) {
-    SCOPED_TRACE(std::to_string(c.plant) + (c.install ? " install" : " remove"));
-    NtfsFiles ntfs;
-    switcher::Switcher logic(registry_, app_, ntfs);
-    WriteFile(victim, "another file, not Burnisher's");
-    ASSERT_TRUE(SetFileAttributesW(victim.c_str(), c.victimAttributes));
-    Age(victim);
-    WriteFile(installed_, "an installed manifest");
-    SetFileAttributesW(installed_.c_str(), c.victimAttributes);
-    std::wstring named = c.plant == kLinkedExe ? exe : installed_;
-    if (c.plant == kLinkedManifest || c.plant == kLinkedExe) {
-      SetFileAttributesW(named.c_str(), FILE_ATTRIBUTE_NORMAL);
-      ASSERT_TRUE(DeleteFileW(named.c_str()));
-      ASSERT_TRUE(CreateHardLinkW(named.c_str(), victim.c_str(), nullptr)) << GetLastError();
-    } else if (c.plant == kReparseManifest) {
-      ntfs.MarkReparsePoint(named);
-    } else {
-      ntfs.MarkReparsePoint(named = ide_);
-    }
-    AgeIdeExe();
-    const FileState before = StateOf(victim);
-    const FileState manifest = StateOf(installed_);
-    const FileState ideExe = StateOf(exe);
-    const std::vector<std::wstring> entries = FolderEntries(ide_);
-
-    const switcher::Outcome outcome = c.install ? logic.Install() : logic.Remove();
-    EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
-    const std::wstring first = FirstLine(outcome.report);
-    EXPECT_NE(first.find(L"\"" + named + L"\""), std::wstring::npos) << Narrow(first);
-    EXPECT_NE(first.find(c.says), std::wstring::npos) << Narrow(first);
-    EXPECT_EQ(StateOf(victim), before);
-    EXPECT_EQ(StateOf(installed_), manifest);
-    EXPECT_EQ(StateOf(exe), ideExe);
-    EXPECT_EQ(FolderEntries(ide_), entries);
-
-    for (const std::wstring& path : {victim, installed_, exe}) {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(path.c_str());
-    }
-    WriteFile(exe, "MZ stand-in");
+  WriteFile(victim, "another file, not Burnisher's");
+  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), c.victimAttributes));
+  SetOldWriteTime(victim);
+  WriteFile(installed_, "an installed manifest");
+  SetFileAttributesW(installed_.c_str(), c.victimAttributes);
+  std::wstring named = c.plant == kLinkedExe ? exe_ : installed_;
+  if (c.plant == kLinkedManifest || c.plant == kLinkedExe) {
+    SetFileAttributesW(named.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(DeleteFileW(named.c_str()));
+    ASSERT_TRUE(CreateHardLinkW(named.c_str(), victim.c_str(), nullptr)) << GetLastError();
+  } else if (c.plant == kReparseManifest) {
+    ntfs_.MarkReparsePoint(named);
+  } else {
+    ntfs_.MarkReparsePoint(named = ide_);
   }
+  SetOldWriteTime(exe_);
+  const FileState before = StateOf(victim);
+  const FileState manifest = StateOf(installed_);
+  const FileState ideExe = StateOf(exe_);
+  const std::vector<std::wstring> entries = FolderEntries(ide_);
+
+  const switcher::Outcome outcome = c.install ? windows_.Install() : windows_.Remove();
+  EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+  ExpectMentions(FirstLine(outcome.report), {L"\"" + named + L"\"", c.says});
+  EXPECT_EQ(StateOf(victim), before);
+  EXPECT_EQ(StateOf(installed_), manifest);
+  EXPECT_EQ(StateOf(exe_), ideExe);
+  EXPECT_EQ(FolderEntries(ide_), entries);
 }
+
+constexpr DWORD kHiddenReadOnlySystem = 0x27;
+const Planted kPlanted[] = {
+    {"LinkedManifestOnInstall", kLinkedManifest, true, kHiddenReadOnlySystem, L"hard links"},
+    {"LinkedManifestOnRemove", kLinkedManifest, false, FILE_ATTRIBUTE_READONLY, L"hard links"},
+    {"LinkedExeOnInstall", kLinkedExe, true, FILE_ATTRIBUTE_NORMAL, L"hard links"},
+    {"LinkedExeOnRemove", kLinkedExe, false, FILE_ATTRIBUTE_NORMAL, L"hard links"},
+    {"ReparseManifestOnInstall", kReparseManifest, true, FILE_ATTRIBUTE_READONLY, L"reparse point"},
+    {"ReparseManifestOnRemove", kReparseManifest, false, FILE_ATTRIBUTE_READONLY, L"reparse point"},
+    {"ReparseFolderOnInstall", kReparseFolder, true, FILE_ATTRIBUTE_NORMAL, L"reparse point"},
+    {"ReparseFolderOnRemove", kReparseFolder, false, FILE_ATTRIBUTE_NORMAL, L"reparse point"},
+};
+INSTANTIATE_TEST_SUITE_P(IdeFolder, PlantedLinks, ::testing::ValuesIn(kPlanted), ByRowName());
 
 // The IDE folder as a Unix symbolic link to another folder (the build plants it): Wine
 // opens it as a folder that is not the one named, and nothing is written or deleted there.
@@ -504,13 +407,11 @@ TEST_F(SwitcherTest, AnIdeFolderLinkedElsewhereIsRefused) {
   DeleteFileW(theirs.c_str());
   SetInstallDir(planted + L"\\VS\\Common\\IDE\\IDE98");
   const switcher::Outcome install = logic_.Install();
-  EXPECT_NE(FirstLine(install.report).find(L"leads to another folder"), std::wstring::npos)
-      << Narrow(install.report);
+  ExpectMentions(FirstLine(install.report), {L"leads to another folder"});
   EXPECT_TRUE(FolderEntries(elsewhere).empty());
   WriteFile(theirs, "theirs");
   const switcher::Outcome remove = logic_.Remove();
-  EXPECT_NE(FirstLine(remove.report).find(L"leads to another folder"), std::wstring::npos)
-      << Narrow(remove.report);
+  ExpectMentions(FirstLine(remove.report), {L"leads to another folder"});
   EXPECT_EQ(ReadFile(theirs), "theirs");
   DeleteFileW(theirs.c_str());
 }
@@ -526,14 +427,8 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
   WriteFile(victim, "another file");
   ASSERT_TRUE(SetFileAttributesW(victim.c_str(), 0x27));
   const FileState before = StateOf(victim);
-  const std::string list = Ansi(victim) + '\0' + Ansi(real) + '\0' + '\0';
-  for (const bool multi : {false, true}) {
-    if (multi) {
-      registry_.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "InstallDir",
-                         reg::kRegMultiSz, std::vector<uint8_t>(list.begin(), list.end()));
-    } else {
-      SetInstallDir(victim + L'\0' + real);
-    }
+  for (const uint32_t type : {reg::kRegSz, reg::kRegMultiSz}) {
+    SetInstallDir(victim + L'\0' + real + (type == reg::kRegMultiSz ? L"\0"s : L""), type);
     EXPECT_EQ(logic_.GetIdeFolder(), L"VB98");
     EXPECT_FALSE(logic_.Remove().ok());
     EXPECT_EQ(StateOf(victim), before);
@@ -547,8 +442,7 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
     EXPECT_FALSE(logic_.IsManifestInstalled()) << Narrow(device);
     for (const switcher::Outcome& outcome : {logic_.Install(), logic_.Remove()}) {
       EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
-      EXPECT_NE(FirstLine(outcome.report).find(L"device namespace"), std::wstring::npos)
-          << Narrow(outcome.report);
+      ExpectMentions(FirstLine(outcome.report), {L"device namespace"});
     }
   }
   EXPECT_EQ(ReadFile(installed_), shipped_);

@@ -13,6 +13,7 @@
 #include "switcher/Switcher.h"
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
+#include "tests/gui/WindowChecks.h"
 
 namespace {
 
@@ -55,12 +56,6 @@ class ExeImage {
   std::wstring className_;
 };
 
-void DrainMessages() {
-  MSG msg{};
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
-}
-
 // Burnisher's window made in this process on Burnisher.exe's resources: icons and fonts
 // cannot be examined across processes.
 class BurnisherWindow : public ::testing::Test {
@@ -74,7 +69,7 @@ class BurnisherWindow : public ::testing::Test {
   }
   void TearDown() override {
     form_.reset();
-    DrainMessages();
+    gui::DrainMessages();
   }
 
   ExeImage image_{BURNISHER_EXE};
@@ -85,30 +80,8 @@ class BurnisherWindow : public ::testing::Test {
 };
 
 TEST_F(BurnisherWindow, TheWindowAndEveryControlUseTahoma825Regular) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  const auto font = reinterpret_cast<HFONT>(SendMessageW(main_, WM_GETFONT, 0, 0));
-  LOGFONTW lf{};
-  ASSERT_EQ(GetObjectW(font, sizeof lf, &lf), static_cast<int>(sizeof lf));
-  EXPECT_EQ(std::wstring(lf.lfFaceName), L"Tahoma");
-  EXPECT_EQ(lf.lfHeight, -MulDiv(825, dpi, 7200));
-  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
-  EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
-  // The font mapper finds Tahoma itself, not a stand-in.
-  HDC dc = GetDC(main_);
-  const HGDIOBJ old = SelectObject(dc, font);
-  wchar_t face[LF_FACESIZE] = {};
-  GetTextFaceW(dc, LF_FACESIZE, face);
-  SelectObject(dc, old);
-  ReleaseDC(main_, dc);
-  EXPECT_EQ(std::wstring(face), L"Tahoma");
-  int checked = 0;
-  for (HWND c = GetWindow(main_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)), font) << GetDlgCtrlID(c);
-    ++checked;
-  }
-  EXPECT_EQ(checked, 4);
+  gui::ExpectTahoma825Throughout(main_,
+                                 reinterpret_cast<HFONT>(SendMessageW(main_, WM_GETFONT, 0, 0)), 4);
 }
 
 // The title bar and Alt+Tab show the window class's icons: the exe's own, not the stock one.
@@ -148,7 +121,7 @@ TEST(SheenlingWindow, TheTitleBarShowsTheExesIcon) {
     image.Registered(form.Hwnd());
     ExpectTheExesIconOnTheTitleBar(form.Hwnd());
   }
-  DrainMessages();
+  gui::DrainMessages();
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/Files.h"
+
 namespace {
 
 std::wstring ModulePath(HMODULE module) {
@@ -24,23 +26,14 @@ std::wstring ModulePath(HMODULE module) {
   }
 }
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   InitCommonControls();
   const HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
   const std::string line =
-      (comctl ? Utf8(ModulePath(comctl)) : std::string("(comctl32 not loaded)")) + "\n";
+      (comctl ? testfiles::Narrow(ModulePath(comctl)) : std::string("(comctl32 not loaded)")) +
+      "\n";
   if (argc > 1) {
     FILE* out = _wfopen(argv[1], L"wb");
     if (!out) return 2;
