@@ -1,8 +1,10 @@
 // KeyExists, CreateKey, DeleteKey and DeleteValue on both backends; on the stand-in
-// also the exact calls, the zeroed security record, denied rights and open handles.
+// also the exact calls, the zeroed security record, denied rights and open handles,
+// and what every member answers when the platform throws.
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -268,5 +270,79 @@ TEST_F(KeysStandIn, AFailingDeletionStillClosesTheKey) {
   EXPECT_EQ(routines.DeleteValue(u"v"), reg::kAccessDenied);
   EXPECT_EQ(fake.CallsTo("RegCloseKey").size(), 1u);
 }
+
+// A stand-in whose first call in any member throws what the row raises, before it
+// does anything, so that nothing is left open.
+struct Raised {
+  const char* name;
+  void (*raise)();
+};
+class Throwing : public FakeRegistry {
+ public:
+  void (*raise)() = [] {};
+  RegStatus RegOpenKeyExA(RegHandle key, const char* path, uint32_t options, uint32_t access,
+                          RegHandle* opened) override {
+    raise();
+    return FakeRegistry::RegOpenKeyExA(key, path, options, access, opened);
+  }
+  RegStatus RegCreateKeyExA(RegHandle key, const char* path, uint32_t reserved, char* cls,
+                            uint32_t options, uint32_t access,
+                            const RegSecurityAttributes* security, RegHandle* made,
+                            uint32_t* disposition) override {
+    raise();
+    return FakeRegistry::RegCreateKeyExA(key, path, reserved, cls, options, access, security, made,
+                                         disposition);
+  }
+  RegStatus RegDeleteKeyA(RegHandle key, const char* path) override {
+    raise();
+    return FakeRegistry::RegDeleteKeyA(key, path);
+  }
+  RegStatus RegConnectRegistryA(const char* computer, RegHandle root, RegHandle* opened) override {
+    raise();
+    return FakeRegistry::RegConnectRegistryA(computer, root, opened);
+  }
+};
+class KeysWhateverIsThrown : public StandInTestOf<Throwing>,
+                             public ::testing::WithParamInterface<Raised> {};
+
+// No member tells one exception from another, a container's own error included: in
+// the Windows builds this program links platform/ContainerErrors.cpp, as Burnisher
+// does, so there that error arrives as std::bad_alloc. Each member ends with its
+// failure result, and nothing changed.
+TEST_P(KeysWhateverIsThrown, EveryMemberEndsWithItsFailureResult) {
+  fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0});
+  fake.raise = GetParam().raise;
+  EXPECT_FALSE(routines.KeyExists());
+  EXPECT_EQ(routines.GetRegistryValue(u"v", Variant(7)), Variant(7));
+  EXPECT_FALSE(routines.SetRegistryValue(u"v", Variant(u"y"), reg::kRegSz));
+  EXPECT_EQ(routines.CreateKey(), u"");
+  EXPECT_EQ(routines.DeleteKey(u"A"), reg::kNotEnoughMemory);
+  EXPECT_EQ(routines.DeleteValue(u"v"), reg::kNotEnoughMemory);
+  EXPECT_EQ(routines.EnumRegistryKeys(reg::kCurrentUser, u"Software\\T").Count(), 0);
+  EXPECT_EQ(routines.EnumRegistryValues(reg::kCurrentUser, u"Software\\T\\A").Count(), 0);
+  EXPECT_EQ(routines.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"), Variant());
+  EXPECT_FALSE(routines.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v",
+                                                 Variant(u"y"), reg::kRegSz));
+  fake.raise = [] {};
+  EXPECT_EQ(routines.GetRegistryValue(u"v"), Variant(u"x"));
+}
+
+const Raised kRaised[] = {
+    {"BadAlloc", [] { throw std::bad_alloc(); }},
+    {"LengthError", [] { throw std::length_error("length"); }},
+    {"OutOfRange", [] { throw std::out_of_range("range"); }},
+    {"AContainersRangeError", [] { static_cast<void>(std::string().at(1)); }},
+    {"RuntimeError", [] { throw std::runtime_error("runtime"); }},
+    {"NoStandardException", [] { throw 42; }},
+};
+INSTANTIATE_TEST_SUITE_P(Raised, KeysWhateverIsThrown, ::testing::ValuesIn(kRaised),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+#ifdef _WIN32
+// The substitution the rows above run under on Windows, as Burnisher runs.
+TEST(ContainerErrors, ArriveAsBadAllocAsInBurnisher) {
+  EXPECT_THROW(static_cast<void>(std::string().at(1)), std::bad_alloc);
+}
+#endif
 
 }  // namespace
