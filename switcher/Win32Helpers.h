@@ -19,6 +19,8 @@ class Owned {
   Owned() noexcept = default;
   explicit Owned(HANDLE h) noexcept : h_(h) {}
   Owned(Owned&& other) noexcept : h_(std::exchange(other.h_, INVALID_HANDLE_VALUE)) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
   Owned& operator=(Owned&& other) noexcept {
     std::swap(h_, other.h_);
     return *this;
