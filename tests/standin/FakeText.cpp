@@ -136,8 +136,8 @@ void FakeRegistry::SetUserLocale(const std::string& name) {
 }
 
 std::optional<int32_t> FakeRegistry::NumberFromText(std::u16string_view text) {
-  return vbreg::NumberFromText(text,
-                               impl_->germanNumbers ? vbreg::kGermanNumbers : vbreg::kUnitedStatesNumbers);
+  return vbreg::NumberFromText(
+      text, impl_->germanNumbers ? vbreg::kGermanNumbers : vbreg::kUnitedStatesNumbers);
 }
 
 // ---- The ANSI conversions ----------------------------------------------------------------
