@@ -309,14 +309,8 @@ RegStatus FakeRegistry::Impl::Connect(const char* machine, RegHandle hKey, RegHa
   if (out == nullptr) return reg::kInvalidParameter;
   if (!IsRoot(hKey)) return reg::kInvalidHandle;
   const std::string bare = StripMachinePrefix(machine != nullptr ? machine : "");
-  const Computer* c = nullptr;
-  if (bare.empty() || SameName(bare, localName)) {
-    c = &local;
-  } else if (const auto it = remote.find(Fold(bare)); it != remote.end()) {
-    c = &it->second;
-  } else {
-    return reg::kBadNetPath;
-  }
+  const Computer* c = FindComputer(bare);
+  if (c == nullptr) return reg::kBadNetPath;
   // A computer reached by its name, this one too, serves only these roots (Windows
   // goes through the remote registry service whenever a name is given; Wine does
   // not check).

@@ -70,6 +70,32 @@ std::vector<uint8_t> Le32(uint32_t v);
 String Wide(const std::string& ascii);
 std::vector<String> Names(const Collection& c);
 
+// An open registry handle, closed when the owner goes. Predefined roots are left alone.
+class ScopedKey {
+ public:
+  explicit ScopedKey(RegistryApi& api) : api_(&api) {}
+  ~ScopedKey() { Reset(); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  RegHandle* out() {
+    Reset();
+    return &h_;
+  }
+  RegHandle get() const { return h_; }
+  operator RegHandle() const { return h_; }
+  void Reset() {
+    if (h_ != 0 && !(h_ >= reg::kClassesRoot && h_ <= reg::kCurrentConfig)) api_->RegCloseKey(h_);
+    h_ = 0;
+  }
+  // Hands the handle over without closing it.
+  RegHandle Release() { return std::exchange(h_, 0); }
+
+ private:
+  RegistryApi* api_;
+  RegHandle h_ = 0;
+};
+
 // The scratch key and the backend behind a test.
 class BackendFixture {
  protected:
@@ -123,7 +149,8 @@ class BackendFixture {
   std::string LocalComputerName() const;
 
  private:
-  void DeleteTree(RegHandle root, const std::string& path);
+  RegStatus OpenAt(const std::string& path, ScopedKey& key, uint32_t access);
+  void DeleteTree(const std::string& path);
   Backend backend_;
   RegHandle root_ = reg::kCurrentUser;
   std::unique_ptr<FakeRegistry> fake_;
@@ -149,32 +176,6 @@ class BackendTestOf : public ::testing::TestWithParam<Param>, public BackendFixt
 using BackendTest = BackendTestOf<Backend>;
 template <class Row>
 using BackendRowTest = BackendTestOf<std::tuple<Backend, Row>>;
-
-// An open registry handle, closed when the owner goes. Predefined roots are left alone.
-class ScopedKey {
- public:
-  explicit ScopedKey(RegistryApi& api) : api_(&api) {}
-  ~ScopedKey() { Reset(); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  RegHandle* out() {
-    Reset();
-    return &h_;
-  }
-  RegHandle get() const { return h_; }
-  operator RegHandle() const { return h_; }
-  void Reset() {
-    if (h_ != 0 && !(h_ >= reg::kClassesRoot && h_ <= reg::kCurrentConfig)) api_->RegCloseKey(h_);
-    h_ = 0;
-  }
-  // Hands the handle over without closing it.
-  RegHandle Release() { return std::exchange(h_, 0); }
-
- private:
-  RegistryApi* api_;
-  RegHandle h_ = 0;
-};
 
 #define INSTANTIATE_BACKENDS(Suite) \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)
