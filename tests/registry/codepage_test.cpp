@@ -178,19 +178,10 @@ TEST_P(CodePage, ANameThatDoesNotConvertBackIsLeftOutOfTheListing) {
 // gives the groups below; what the registry itself counts is the measure on every
 // backend, and on the stand-in the groups are too.
 TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
-  const std::vector<std::vector<String>> groups = {{u"σ", u"Σ"},
-                                                   {u"ς"},
-                                                   {u"Μ"},
-                                                   {u"µ"},
-                                                   {u"I", u"i"},
-                                                   {u"ı"},
-                                                   {u"İ"},
-                                                   {u"S"},
-                                                   {u"ſ"},
-                                                   {u"Ǆ"},
-                                                   {u"ǅ"},
-                                                   {u"ᾀ", u"ᾈ"},
-                                                   {sample.lower, sample.upper}};
+  std::vector<std::vector<String>> groups = {{u"σ", u"Σ"}, {u"ς"}, {u"Μ"}, {u"µ"},
+                                             {u"I", u"i"}, {u"ı"}, {u"İ"}, {u"S"},
+                                             {u"ſ"},       {u"Ǆ"}, {u"ǅ"}, {u"ᾀ", u"ᾈ"}};
+  groups.push_back({sample.lower, sample.upper});
   int32_t expected = 0;
   std::vector<std::string> writable;
   for (const auto& group : groups) {

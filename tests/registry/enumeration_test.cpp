@@ -238,9 +238,6 @@ class EnumerationStandIn : public StandInTestOf<Inspecting> {
   void MakeKey(const std::string& name, const std::string& className = "") {
     fake.MakeKey(reg::kCurrentUser, std::string(kKey) + "\\" + name, className);
   }
-  void Put(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
-    fake.PutValue(reg::kCurrentUser, kKey, name, type, data);
-  }
   std::vector<String> Keys() { return Names(routines.EnumRegistryKeys(reg::kCurrentUser, kPath)); }
   std::vector<String> Values() {
     return Names(routines.EnumRegistryValues(reg::kCurrentUser, kPath));

@@ -225,7 +225,7 @@ INSTANTIATE_BACKENDS(Keys);
 
 class KeysStandIn : public StandInTest {
  protected:
-  KeysStandIn() { fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0}); }
+  KeysStandIn() { Put("v", reg::kRegSz, {'x', 0}); }
 };
 
 TEST_F(KeysStandIn, KeyExistsIsFalseForAKeyThatMayNotBeRead) {
@@ -310,7 +310,7 @@ class KeysWhateverIsThrown : public StandInTestOf<Throwing>,
 // does, so there that error arrives as std::bad_alloc. Each member ends with its
 // failure result, and nothing changed.
 TEST_P(KeysWhateverIsThrown, EveryMemberEndsWithItsFailureResult) {
-  fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0});
+  Put("v", reg::kRegSz, {'x', 0});
   fake.raise = GetParam().raise;
   EXPECT_FALSE(routines.KeyExists());
   EXPECT_EQ(routines.GetRegistryValue(u"v", Variant(7)), Variant(7));
