@@ -21,18 +21,14 @@ class Enumeration : public RoutinesTest {
   std::vector<String> Values() {
     return Names(routines().EnumRegistryValues(reg::kCurrentUser, Path()));
   }
-  RegHandle OpenScratch() {
-    RegHandle h = 0;
-    EXPECT_EQ(api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyRead, &h),
-              reg::kSuccess);
-    return h;
-  }
 };
 
 TEST_P(Enumeration, EmptyKeyNameListsTheHandedInKeyAndLeavesItOpen) {
   MakeKey("Sub");
   PutValue("", "Val", reg::kRegSz, Bytes("x"));
-  const RegHandle h = OpenScratch();
+  ScopedKey h(api());
+  ASSERT_EQ(api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyRead, h.out()),
+            reg::kSuccess);
   ClearCalls();
 
   RegistryRoutines& r = routines();
@@ -48,7 +44,7 @@ TEST_P(Enumeration, EmptyKeyNameListsTheHandedInKeyAndLeavesItOpen) {
     EXPECT_TRUE(fake()->CallsTo("RegOpenKeyExA").empty());
     EXPECT_TRUE(fake()->CallsTo("RegCloseKey").empty());
   }
-  EXPECT_EQ(api().RegCloseKey(h), reg::kSuccess);
+  EXPECT_EQ(api().RegCloseKey(h.Release()), reg::kSuccess);
 }
 
 TEST_P(Enumeration, KeysThatDoNotOpenGiveEmptyCollections) {
