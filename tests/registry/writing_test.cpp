@@ -8,7 +8,6 @@
 #include <optional>
 #include <tuple>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/NumberText.h"

@@ -3,7 +3,7 @@
 // on Windows builds, the real registry. Each test gets a fresh scratch key below
 // HKEY_CURRENT_USER (or the root its suite names) that is removed again, with
 // everything under it, afterwards; on the stand-in no handle may outlive a test.
-// A table of cases runs one case per row and backend (BackendRowTest).
+// A table of cases runs one case per row and backend (RoutinesRowTest).
 
 #include <gtest/gtest.h>
 
@@ -174,8 +174,6 @@ class BackendTestOf : public ::testing::TestWithParam<Param>, public BackendFixt
   }
 };
 using BackendTest = BackendTestOf<Backend>;
-template <class Row>
-using BackendRowTest = BackendTestOf<std::tuple<Backend, Row>>;
 
 #define INSTANTIATE_BACKENDS(Suite) \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)
