@@ -248,30 +248,24 @@ TEST_F(EnumerationStandIn, SubkeyCallsUseTheFixedBuffersAndCloseTheOpenedKey) {
   EXPECT_EQ(Keys().size(), 2u);
   EXPECT_EQ(fake.badBuffers, std::vector<std::string>{});
 
-  const auto& calls = fake.Calls();
-  ASSERT_EQ(calls.size(), 6u);
-  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
-  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
-  EXPECT_EQ(calls[0].name, kKey);
-  EXPECT_EQ(calls[0].options, 0u);
-  EXPECT_EQ(calls[0].access, reg::kKeyRead);
-  const RegHandle opened = calls[0].result;
+  const auto& c = fake.Calls();
+  ASSERT_EQ(c.size(), 6u);
+  EXPECT_EQ(std::tie(c[0].function, c[0].key, c[0].name, c[0].options, c[0].access),
+            std::tuple("RegOpenKeyExA", reg::kCurrentUser, kKey, 0u, reg::kKeyRead));
+  const RegHandle opened = c[0].result;
   // Index 0; index 1 twice (its class does not fit, so once more without one); the end.
   const uint32_t indices[] = {0, 1, 1, 2};
   const bool withClass[] = {true, true, false, true};
   for (size_t i = 0; i < 4; ++i) {
-    const auto& call = calls[i + 1];
-    EXPECT_EQ(call.function, "RegEnumKeyExA");
-    EXPECT_EQ(call.key, opened);
-    EXPECT_EQ(call.index, indices[i]);
-    EXPECT_EQ(call.size, 260u);
-    EXPECT_EQ(call.classGiven, withClass[i]) << "call " << i;
+    const auto& call = c[i + 1];
+    EXPECT_EQ(std::tie(call.function, call.key, call.index, call.size, call.classGiven),
+              std::tuple("RegEnumKeyExA", opened, indices[i], 260u, withClass[i]))
+        << "call " << i;
     EXPECT_EQ(call.classSize, withClass[i] ? 1u : 0u) << "call " << i;
   }
-  EXPECT_EQ(calls[2].status, reg::kMoreData);
-  EXPECT_EQ(calls[4].status, reg::kNoMoreItems);
-  EXPECT_EQ(calls[5].function, "RegCloseKey");
-  EXPECT_EQ(calls[5].key, opened);
+  EXPECT_EQ(c[2].status, reg::kMoreData);
+  EXPECT_EQ(c[4].status, reg::kNoMoreItems);
+  EXPECT_EQ(std::tie(c[5].function, c[5].key), std::tuple("RegCloseKey", opened));
 }
 
 // Some Windows versions copy the name even when only the class does not fit: then

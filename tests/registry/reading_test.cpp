@@ -175,18 +175,13 @@ class ReadingStandIn : public StandInTest {
 TEST_F(ReadingStandIn, OpensForReadingQueriesAndClosesNothingElse) {
   Put("v", reg::kRegSz, Bytes0("x"));
   Get(u"v");
-  const auto& calls = fake.Calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
-  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
-  EXPECT_EQ(calls[0].access, reg::kKeyRead);
-  EXPECT_EQ(calls[0].options, 0u);
-  EXPECT_EQ(calls[1].function, "RegQueryValueExA");
-  EXPECT_EQ(calls[1].key, calls[0].result);
-  EXPECT_EQ(calls[1].name, "v");
-  EXPECT_EQ(calls[1].size, 1024u);
-  EXPECT_EQ(calls[2].function, "RegCloseKey");
-  EXPECT_EQ(calls[2].key, calls[0].result);
+  const auto& c = fake.Calls();
+  ASSERT_EQ(c.size(), 3u);
+  EXPECT_EQ(std::tie(c[0].function, c[0].key, c[0].access, c[0].options),
+            std::tuple("RegOpenKeyExA", reg::kCurrentUser, reg::kKeyRead, 0u));
+  EXPECT_EQ(std::tie(c[1].function, c[1].key, c[1].name, c[1].size),
+            std::tuple("RegQueryValueExA", c[0].result, "v", 1024u));
+  EXPECT_EQ(std::tie(c[2].function, c[2].key), std::tuple("RegCloseKey", c[0].result));
 }
 
 TEST_F(ReadingStandIn, AFailedOpenClosesNothing) {

@@ -191,16 +191,15 @@ TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
   Read(u"FAR");
   const auto& c = fake.Calls();
   ASSERT_GE(c.size(), 5u);
-  EXPECT_EQ(c[0].function, "RegConnectRegistryA");
-  EXPECT_EQ(c[0].name, "FAR");
-  EXPECT_EQ(c[0].key, reg::kLocalMachine);
-  EXPECT_EQ(c[1].function, "RegOpenKeyExA");
-  EXPECT_EQ(c[1].key, c[0].result);
-  EXPECT_EQ(c[1].name, "Software\\A\\B");
-  EXPECT_EQ(c[c.size() - 2].function, "RegCloseKey");
-  EXPECT_EQ(c[c.size() - 2].key, c[1].result) << "the key first";
-  EXPECT_EQ(c.back().function, "RegCloseKey");
-  EXPECT_EQ(c.back().key, c[0].result) << "then the connection";
+  EXPECT_EQ(std::tie(c[0].function, c[0].name, c[0].key),
+            std::tuple("RegConnectRegistryA", "FAR", reg::kLocalMachine));
+  EXPECT_EQ(std::tie(c[1].function, c[1].key, c[1].name),
+            std::tuple("RegOpenKeyExA", c[0].result, "Software\\A\\B"));
+  const auto& key = c[c.size() - 2];
+  EXPECT_EQ(std::tie(key.function, key.key), std::tuple("RegCloseKey", c[1].result))
+      << "the key first";
+  EXPECT_EQ(std::tie(c.back().function, c.back().key), std::tuple("RegCloseKey", c[0].result))
+      << "then the connection";
 }
 
 TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
