@@ -24,7 +24,7 @@ RegStatus FakeRegistry::RegEnumKeyExA(RegHandle hKey, uint32_t dwIndex, char* lp
   return impl_->Run(std::move(c), [&](Call&) {
     if (lpReserved != nullptr) return reg::kInvalidParameter;
     Impl::Handle h;
-    if (const RegStatus st = impl_->ResolveFor(hKey, kEnumerateSubKeys, h); st != reg::kSuccess) {
+    if (const RegStatus st = impl_->Resolve(hKey, h, kEnumerateSubKeys); st != reg::kSuccess) {
       return st;
     }
     if (lpName == nullptr || lpcchName == nullptr) return reg::kInvalidParameter;
@@ -64,7 +64,7 @@ RegStatus FakeRegistry::RegEnumValueA(RegHandle hKey, uint32_t dwIndex, char* lp
   return impl_->Run(std::move(c), [&](Call&) {
     if (lpReserved != nullptr) return reg::kInvalidParameter;
     Impl::Handle h;
-    if (const RegStatus st = impl_->ResolveFor(hKey, kQueryValue, h); st != reg::kSuccess) {
+    if (const RegStatus st = impl_->Resolve(hKey, h, kQueryValue); st != reg::kSuccess) {
       return st;
     }
     if (lpValueName == nullptr || lpcchValueName == nullptr) return reg::kInvalidParameter;

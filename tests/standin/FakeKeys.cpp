@@ -40,14 +40,6 @@ uint32_t MapAccess(uint32_t sam, uint32_t denied) {
 
 // ---- The tree ------------------------------------------------------------------------
 
-FakeRegistry::Impl::Computer& FakeRegistry::Impl::ComputerNamed(const std::string& name) {
-  const std::string bare = StripMachinePrefix(name);
-  if (bare.empty() || SameName(bare, localName)) return local;
-  const auto it = remote.find(Fold(bare));
-  if (it == remote.end()) throw std::invalid_argument("FakeRegistry: unknown computer " + name);
-  return it->second;
-}
-
 const FakeRegistry::Impl::Computer* FakeRegistry::Impl::FindComputer(
     const std::string& name) const {
   const std::string bare = StripMachinePrefix(name);
@@ -78,24 +70,19 @@ std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::AddChild(Key& paren
   return child;
 }
 
-std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::MakePath(RegHandle root,
-                                                                      const std::string& path,
-                                                                      const std::string& computer) {
-  auto key = RootOf(ComputerNamed(computer), root);
-  for (const auto& part : SplitPath(path)) {
-    auto next = key->Child(Fold(part));
-    key = next ? next : AddChild(*key, part);
-  }
-  return key;
-}
-
-std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::FindPath(
-    RegHandle root, const std::string& path, const std::string& computer) const {
+std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::KeyAt(RegHandle root,
+                                                                   const std::string& path,
+                                                                   const std::string& computer,
+                                                                   bool make) {
   const Computer* c = FindComputer(computer);
+  if (c == nullptr && make)
+    throw std::invalid_argument("FakeRegistry: unknown computer " + computer);
   if (c == nullptr) return nullptr;
   auto key = RootOf(*c, root);
   for (const auto& part : SplitPath(path)) {
-    if (!(key = key->Child(Fold(part)))) return nullptr;
+    auto next = key->Child(Fold(part));
+    if (!next && !make) return nullptr;
+    key = next ? next : AddChild(*key, part);
   }
   return key;
 }
@@ -120,21 +107,16 @@ RegHandle FakeRegistry::Impl::NewHandle(std::shared_ptr<Key> key, uint32_t grant
   return h;
 }
 
-RegStatus FakeRegistry::Impl::Resolve(RegHandle h, Handle& out) const {
+RegStatus FakeRegistry::Impl::Resolve(RegHandle h, Handle& out, uint32_t right) const {
   if (IsRoot(h)) {
     const auto& root = local.roots[RootIndex(h)];
     out = Handle{root, reg::kKeyAllAccess & ~root->denied};
-    return reg::kSuccess;
+  } else if (const auto it = handles.find(h); it != handles.end()) {
+    out = it->second;
+    if (out.key->deleted) return reg::kKeyDeleted;
+  } else {
+    return reg::kInvalidHandle;
   }
-  const auto it = handles.find(h);
-  if (it == handles.end()) return reg::kInvalidHandle;
-  out = it->second;
-  return out.key->deleted ? reg::kKeyDeleted : reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::ResolveFor(RegHandle h, uint32_t right, Handle& out) const {
-  const RegStatus st = Resolve(h, out);
-  if (st != reg::kSuccess) return st;
   return (out.granted & right) == right ? reg::kSuccess : reg::kAccessDenied;
 }
 
@@ -271,7 +253,7 @@ RegStatus FakeRegistry::RegQueryValueExA(RegHandle hKey, const char* lpValueName
   return m.Run(std::move(c), [&](Call&) {
     if (lpReserved != nullptr) return reg::kInvalidParameter;
     Impl::Handle h;
-    if (const RegStatus st = m.ResolveFor(hKey, kQueryValue, h); st != reg::kSuccess) return st;
+    if (const RegStatus st = m.Resolve(hKey, h, kQueryValue); st != reg::kSuccess) return st;
     if (lpData != nullptr && lpcbData == nullptr) return reg::kInvalidParameter;
     const Impl::Value* v = h.key->FindValue(m.Fold(lpValueName != nullptr ? lpValueName : ""));
     if (v == nullptr) {
@@ -311,7 +293,7 @@ RegStatus FakeRegistry::RegSetValueExA(RegHandle hKey, const char* lpValueName, 
   Impl& m = *impl_;
   return m.Run(std::move(c), [&](Call&) {
     Impl::Handle h;
-    if (const RegStatus st = m.ResolveFor(hKey, kSetValue, h); st != reg::kSuccess) return st;
+    if (const RegStatus st = m.Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
     const std::string_view name = lpValueName != nullptr ? lpValueName : "";
     if (m.NameLength(name) > kMaxValueName) return reg::kInvalidParameter;
     if (lpData == nullptr && cbData > 0) return kNoAccess;
@@ -334,7 +316,7 @@ RegStatus FakeRegistry::RegDeleteValueA(RegHandle hKey, const char* lpValueName)
   Impl& m = *impl_;
   return m.Run(NewCall("RegDeleteValueA", hKey, lpValueName), [&](Call&) {
     Impl::Handle h;
-    if (const RegStatus st = m.ResolveFor(hKey, kSetValue, h); st != reg::kSuccess) return st;
+    if (const RegStatus st = m.Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
     const std::u16string f = m.Fold(lpValueName != nullptr ? lpValueName : "");
     auto& vals = h.key->values;
     const auto it =
@@ -387,31 +369,28 @@ void FakeRegistry::AddComputer(const std::string& name) {
 
 void FakeRegistry::MakeKey(RegHandle root, const std::string& path, const std::string& className,
                            const std::string& computer) {
-  impl_->MakePath(root, path, computer)->className = className;
+  impl_->KeyAt(root, path, computer, true)->className = className;
 }
 
 void FakeRegistry::PutValue(RegHandle root, const std::string& path, const std::string& name,
                             uint32_t type, std::vector<uint8_t> data, const std::string& computer) {
-  auto key = impl_->MakePath(root, path, computer);
-  impl_->StoreValue(*key, name, type, std::move(data));
+  impl_->StoreValue(*impl_->KeyAt(root, path, computer, true), name, type, std::move(data));
 }
 
 void FakeRegistry::DenyAccess(RegHandle root, const std::string& path, uint32_t deniedRights,
                               const std::string& computer) {
-  impl_->MakePath(root, path, computer)->denied = deniedRights;
+  impl_->KeyAt(root, path, computer, true)->denied = deniedRights;
 }
 
 std::optional<FakeRegistry::StoredValue> FakeRegistry::GetStored(
     RegHandle root, const std::string& path, const std::string& name,
     const std::string& computer) const {
-  const auto key = impl_->FindPath(root, path, computer);
-  if (!key) return std::nullopt;
-  const Impl::Value* v = key->FindValue(impl_->Fold(name));
-  if (v == nullptr) return std::nullopt;
-  return StoredValue{v->type, v->data};
+  const auto key = impl_->KeyAt(root, path, computer, false);
+  const Impl::Value* v = key ? key->FindValue(impl_->Fold(name)) : nullptr;
+  return v != nullptr ? std::optional(StoredValue{v->type, v->data}) : std::nullopt;
 }
 
 bool FakeRegistry::HasKey(RegHandle root, const std::string& path,
                           const std::string& computer) const {
-  return impl_->FindPath(root, path, computer) != nullptr;
+  return impl_->KeyAt(root, path, computer, false) != nullptr;
 }

@@ -121,20 +121,18 @@ struct FakeRegistry::Impl {
   std::string Expand(std::string_view src) const;
 
   // -- The tree (FakeKeys.cpp) ------------------------------------------------------------
-  Computer& ComputerNamed(const std::string& name);
   const Computer* FindComputer(const std::string& name) const;
   static std::shared_ptr<Key> RootOf(const Computer& c, RegHandle root);
   void Touch(Key& k);
   std::shared_ptr<Key> AddChild(Key& parent, const std::string& name);
-  std::shared_ptr<Key> MakePath(RegHandle root, const std::string& path,
-                                const std::string& computer);
-  std::shared_ptr<Key> FindPath(RegHandle root, const std::string& path,
-                                const std::string& computer) const;
+  // The key at `path` on `computer`: with `make`, made where missing (and an unknown
+  // computer is an error); without, null where missing.
+  std::shared_ptr<Key> KeyAt(RegHandle root, const std::string& path, const std::string& computer,
+                             bool make);
   void StoreValue(Key& key, const std::string& name, uint32_t type, std::vector<uint8_t> data);
   RegHandle NewHandle(std::shared_ptr<Key> key, uint32_t granted);
-  // The key behind a handle, or the status that rejects it.
-  RegStatus Resolve(RegHandle h, Handle& out) const;
-  RegStatus ResolveFor(RegHandle h, uint32_t right, Handle& out) const;
+  // The key behind a handle, or the status that rejects it or its lack of `right`.
+  RegStatus Resolve(RegHandle h, Handle& out, uint32_t right = 0) const;
   // A sub key path relative to a handle: the levels, or the status that rejects it.
   RegStatus ParsePath(RegHandle h, std::string_view path, std::vector<std::string>& parts) const;
 
