@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/platform/PlatformTestSupport.h"
@@ -43,9 +44,7 @@ TEST_P(ValueContract, QueryTooSmallGivesNeededSizeAndLeavesBufferAlone) {
   uint32_t type = 0;
   uint32_t size = 5;
   EXPECT_EQ(Query("s", &type, buf, &size), reg::kMoreData);
-  EXPECT_EQ(size, 6u);
-  EXPECT_EQ(type, reg::kRegSz);
-  EXPECT_EQ(buf[0], 0xEE);
+  EXPECT_EQ(std::tie(size, type, buf[0]), std::tuple(6u, reg::kRegSz, 0xEE));
 
   size = 0;
   EXPECT_EQ(Query("s", nullptr, nullptr, &size), reg::kSuccess);
@@ -85,8 +84,7 @@ TEST_P(ValueContract, StringWithoutNulIsTerminatedOnReadWhenThereIsRoom) {
   std::memset(buf, 0xEE, sizeof buf);
   size = 3;
   ASSERT_EQ(Query("s", nullptr, buf, &size), reg::kSuccess);
-  EXPECT_EQ(size, 3u);
-  EXPECT_EQ(buf[3], 0xEE) << "no room: no terminator";
+  EXPECT_EQ(std::tie(size, buf[3]), std::tuple(3u, 0xEE)) << "no room: no terminator";
 
   // Binary data gets no terminator.
   ASSERT_EQ(Set("b", reg::kRegBinary, text, 3), reg::kSuccess);
@@ -102,9 +100,7 @@ TEST_P(ValueContract, EmptyStringReadsBackAsZeroBytes) {
   uint32_t size = sizeof buf;
   uint32_t type = 0;
   ASSERT_EQ(Query("e", &type, buf, &size), reg::kSuccess);
-  EXPECT_EQ(size, 0u);
-  EXPECT_EQ(type, reg::kRegSz);
-  EXPECT_EQ(buf[0], 0xEE);
+  EXPECT_EQ(std::tie(size, type, buf[0]), std::tuple(0u, reg::kRegSz, 0xEE));
 }
 
 TEST_P(ValueContract, SetStoresTypeAndExactBytes) {
@@ -201,9 +197,7 @@ TEST_P(ValueContract, EnumValueSizesAndShortBuffers) {
     uint32_t size = c.withData ? sizeof data : 0;
     EXPECT_EQ(EnumValue(0, name, &len, &type, c.withData ? data : nullptr, &size), c.status)
         << c.len;
-    EXPECT_EQ(len, c.lenAfter) << c.len;
-    EXPECT_EQ(size, 7u) << c.len;
-    EXPECT_EQ(type, reg::kRegSz) << c.len;
+    EXPECT_EQ(std::tie(len, size, type), std::tuple(c.lenAfter, 7u, reg::kRegSz)) << c.len;
     if (c.status == reg::kSuccess) {
       EXPECT_STREQ(name, "Test");
     } else if (c.len == 0) {
@@ -231,11 +225,9 @@ TEST_P(ValueContract, EnumValueDataTooSmallLeavesBothBuffers) {
   uint32_t len = sizeof name;
   uint32_t size = 2;
   EXPECT_EQ(EnumValue(0, name, &len, nullptr, data, &size), reg::kMoreData);
-  EXPECT_EQ(size, 7u);
-  EXPECT_EQ(data[0], 0xEE);
+  EXPECT_EQ(std::tie(size, data[0]), std::tuple(7u, 0xEE));
   if (RealOnWine()) GTEST_SKIP() << "Wine copies the name here; Windows does not";
-  EXPECT_EQ(len, 20u);
-  EXPECT_EQ(name[0], 'Z');
+  EXPECT_EQ(std::tie(len, name[0]), std::tuple(20u, 'Z'));
 }
 
 // Windows lists values in the order they were first set (Wine's registry.c
@@ -260,12 +252,11 @@ TEST_P(ValueContract, ExpandNeedsRoomForOneByteMore) {
   // Windows' ANSI function wants one byte beyond the NUL, asks for length + 2 when the
   // buffer is short and empties it (environ.c's table); Wine 8 answers length + 1.
   if (RealOnWine()) GTEST_SKIP() << "Wine answers length + 1 for a short buffer";
-  std::memset(buf, 'Z', sizeof buf);
-  EXPECT_EQ(api().ExpandEnvironmentStringsA(src, buf, 10), 17u);
-  EXPECT_EQ(buf[0], '\0');
-  std::memset(buf, 'Z', sizeof buf);
-  EXPECT_EQ(api().ExpandEnvironmentStringsA(src, buf, 16), 17u);
-  EXPECT_EQ(buf[0], '\0');
+  for (const uint32_t capacity : {10u, 16u}) {
+    std::memset(buf, 'Z', sizeof buf);
+    EXPECT_EQ(api().ExpandEnvironmentStringsA(src, buf, capacity), 17u) << capacity;
+    EXPECT_EQ(buf[0], '\0') << capacity;
+  }
   EXPECT_EQ(api().ExpandEnvironmentStringsA(src, nullptr, 0), 17u);
 }
 
