@@ -18,6 +18,7 @@ constexpr const char* kPath = "Software\\Test";
 
 class StandIn : public ::testing::Test {
  protected:
+  StandIn() { fake_.MakeKey(reg::kCurrentUser, kPath); }
   FakeRegistry fake_;
   RegHandle Open(const std::string& path, uint32_t access = reg::kKeyAllAccess) {
     RegHandle h = 0;
@@ -27,7 +28,6 @@ class StandIn : public ::testing::Test {
 };
 
 TEST_F(StandIn, LogsEveryCallWithItsArguments) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   ScopedKey key(fake_);
   ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, key.out()), 0);
   const uint8_t data[] = {'h', 'i', 0};
@@ -89,7 +89,6 @@ TEST_F(StandIn, LogsCreateEnumerationAndExpansionDetails) {
 }
 
 TEST_F(StandIn, CountsOpenHandlesButNotRoots) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   EXPECT_EQ(fake_.OpenHandleCount(), 0);
   RegHandle root = 0;
   ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, "", 0, reg::kKeyRead, &root), 0);
@@ -113,7 +112,6 @@ TEST_F(StandIn, CountsOpenHandlesButNotRoots) {
 }
 
 TEST_F(StandIn, InjectedStatusAnswersTheNthCallAndDoesNothingElse) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   const RegHandle key = Open(kPath);
   const uint8_t data[] = {1, 2, 3, 4};
   fake_.InjectStatus("RegSetValueExA", 1450, 2);
@@ -259,7 +257,6 @@ TEST_F(StandIn, SetUpHelpersAndStoredValues) {
 }
 
 TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   const RegHandle key = Open(kPath);
   const char text[] = "abc";
   ASSERT_EQ(

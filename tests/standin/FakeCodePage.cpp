@@ -148,7 +148,6 @@ std::u16string DecodeUtf8(std::string_view bytes) {
                        : (b >= 0xF0 && b <= 0xF4) ? 4
                                                   : 0;
     constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    const uint32_t min = kShortest[len];
     uint32_t cp = len <= 1 ? b : b & (0x7Fu >> len);
     bool ok = len > 0 && i + len <= bytes.size();
     for (size_t k = 1; ok && k < len; ++k) {
@@ -156,15 +155,13 @@ std::u16string DecodeUtf8(std::string_view bytes) {
       ok = (c & 0xC0) == 0x80;
       cp = (cp << 6) | (c & 0x3Fu);
     }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
-      // One substitute per byte that starts no valid sequence.
-      out.push_back(0xFFFD);
+    if (ok && cp >= kShortest[len] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+      AppendUtf16(out, cp);
+      i += len;
+    } else {
+      out.push_back(0xFFFD);  // one substitute per byte that starts no valid sequence
       ++i;
-      continue;
     }
-    AppendUtf16(out, cp);
-    i += len;
   }
   return out;
 }
@@ -192,19 +189,13 @@ int32_t CodePage::Encode(std::u16string_view text, uint32_t flags, const char* d
   const char substitute = defaultChar != nullptr ? defaultChar[0] : '?';
   out.reserve(text.size());
   for (const char16_t u : text) {
-    if (table_ != nullptr) {
-      const auto it =
-          u < 0x80 ? table_->high.end() : std::find(table_->high.begin(), table_->high.end(), u);
-      out.push_back(u < 0x80 ? static_cast<char>(u)
-                    : it != table_->high.end()
-                        ? static_cast<char>(0x80 + (it - table_->high.begin()))
-                        : substitute);
-      continue;
-    }
-    const auto it = u < 0x80 ? Reverse932().end() : Reverse932().find(u);
     if (u < 0x80) {
       out.push_back(static_cast<char>(u));
-    } else if (it == Reverse932().end()) {
+    } else if (table_ != nullptr) {
+      const auto it = std::find(table_->high.begin(), table_->high.end(), u);
+      out.push_back(it != table_->high.end() ? static_cast<char>(0x80 + (it - table_->high.begin()))
+                                             : substitute);
+    } else if (const auto it = Reverse932().find(u); it == Reverse932().end()) {
       out.push_back(substitute);
     } else {
       if (it->second > 0xFF) out.push_back(static_cast<char>(it->second >> 8));
