@@ -176,12 +176,10 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhol
 INSTANTIATE_BACKENDS(Enumeration);
 
 // The stand-in, checking what every enumeration call receives; it can also answer as
-// Windows versions that copy the name when only the class does not fit, and throw from
-// the platform the way an out-of-memory would.
+// Windows versions that copy the name when only the class does not fit.
 class Inspecting final : public FakeRegistry {
  public:
   bool copyNameOnClassOverflow = false;
-  int throwAtValueIndex = -1;
   int keyCalls = 0;                     // RegEnumKeyExA calls received
   std::vector<std::string> badBuffers;  // why a call's buffers were not as they must be
 
@@ -215,7 +213,6 @@ class Inspecting final : public FakeRegistry {
         std::any_of(lpData, lpData + *lpcbData, [](uint8_t b) { return b != 0; })) {
       badBuffers.push_back("data buffer at index " + std::to_string(dwIndex));
     }
-    if (static_cast<int>(dwIndex) == throwAtValueIndex) throw std::bad_alloc();
     return FakeRegistry::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved,
                                        lpType, lpData, lpcbData);
   }
@@ -309,7 +306,11 @@ TEST_F(EnumerationStandIn, AFailingValueCallEndsTheListingAndClosesTheKey) {
 TEST_F(EnumerationStandIn, NothingEscapesAndTheKeyIsClosedWhenThePlatformThrows) {
   Put("A", reg::kRegSz, Bytes("a"));
   Put("B", reg::kRegSz, Bytes("b"));
-  fake.throwAtValueIndex = 1;
+  // The second value's call does nothing and throws, as an out-of-memory would.
+  fake.InjectStatus("RegEnumValueA", reg::kNotEnoughMemory, 2);
+  fake.SetAfterCallHook([](const FakeRegistry::Call& c) {
+    if (c.status == reg::kNotEnoughMemory) throw std::bad_alloc();
+  });
   std::vector<String> names;
   EXPECT_NO_THROW(names = Values());
   EXPECT_EQ(names, std::vector<String>{u"A"});

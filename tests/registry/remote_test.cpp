@@ -221,9 +221,8 @@ TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
       EXPECT_EQ(local, remote) << "type " << type;
       ASSERT_EQ(localSets.size(), remoteSets.size()) << "type " << type;
       for (size_t i = 0; i < localSets.size(); ++i) {
-        EXPECT_EQ(localSets[i].type, remoteSets[i].type);
-        EXPECT_EQ(localSets[i].data, remoteSets[i].data);
-        EXPECT_EQ(localSets[i].size, remoteSets[i].size);
+        const auto& [l, r] = std::tie(localSets[i], remoteSets[i]);
+        EXPECT_EQ(std::tie(l.type, l.data, l.size), std::tie(r.type, r.data, r.size));
       }
     }
   }

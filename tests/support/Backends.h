@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -161,17 +162,16 @@ class BackendFixture {
 template <class Param>
 class BackendTestOf : public ::testing::TestWithParam<Param>, public BackendFixture {
  protected:
-  void SetUp() override { SetUpBackend(std::get<0>(AsTuple(this->GetParam()))); }
+  void SetUp() override {
+    if constexpr (std::is_same_v<Param, Backend>) {
+      SetUpBackend(this->GetParam());
+    } else {
+      SetUpBackend(std::get<0>(this->GetParam()));
+    }
+  }
   void TearDown() override { TearDownBackend(); }
   // The row of a table's case.
   const auto& row() const { return std::get<1>(this->GetParam()); }
-
- private:
-  static std::tuple<Backend> AsTuple(const Backend& b) { return {b}; }
-  template <class Row>
-  static const std::tuple<Backend, Row>& AsTuple(const std::tuple<Backend, Row>& t) {
-    return t;
-  }
 };
 using BackendTest = BackendTestOf<Backend>;
 
