@@ -147,11 +147,10 @@ RegStatus FakeRegistry::RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint
   Call c = NewCall("RegOpenKeyExA", hKey, lpSubKey);
   c.options = ulOptions;
   c.access = samDesired;
-  Impl& m = *impl_;
-  return m.Run(std::move(c), [&](Call& call) {
+  return impl_->Run(std::move(c), [&](Call& call) {
     if (phkResult == nullptr) return reg::kInvalidParameter;
     Impl::Handle base;
-    if (const RegStatus st = m.Resolve(hKey, base); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
     const std::string_view path = lpSubKey != nullptr ? lpSubKey : "";
     if (path.empty() && IsRoot(hKey)) {
       *phkResult = call.result = hKey;  // the pseudo-handle itself, nothing to close
@@ -159,14 +158,14 @@ RegStatus FakeRegistry::RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint
     }
     *phkResult = 0;
     std::vector<std::string> parts;
-    if (const RegStatus st = m.ParsePath(hKey, path, parts); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->ParsePath(hKey, path, parts); st != reg::kSuccess) return st;
     auto key = base.key;
     for (const auto& p : parts) {
-      if (!(key = key->Child(m.Fold(p)))) return reg::kFileNotFound;
+      if (!(key = key->Child(impl_->Fold(p)))) return reg::kFileNotFound;
     }
     const uint32_t granted = MapAccess(samDesired, key->denied);
     if ((granted & key->denied) != 0) return reg::kAccessDenied;
-    *phkResult = call.result = m.NewHandle(key, granted);
+    *phkResult = call.result = impl_->NewHandle(key, granted);
     return reg::kSuccess;
   });
 }
@@ -181,20 +180,20 @@ RegStatus FakeRegistry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, ui
   c.classGiven = lpClass != nullptr;
   c.securityGiven = lpSecurityAttributes != nullptr;
   if (lpSecurityAttributes != nullptr) c.security = *lpSecurityAttributes;
-  Impl& m = *impl_;
-  return m.Run(std::move(c), [&](Call& call) {
+  return impl_->Run(std::move(c), [&](Call& call) {
     if (phkResult == nullptr) return kBadKey;
     if (lpSubKey == nullptr) return reg::kInvalidParameter;
     Impl::Handle base;
-    if (const RegStatus st = m.Resolve(hKey, base); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
     std::vector<std::string> parts;
-    if (const RegStatus st = m.ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+      return st;
     const bool wantVolatile = (dwOptions & kOptionVolatile) != 0;
     // Check the whole path before making anything, so a refusal leaves no level behind.
     auto key = base.key;
     size_t existing = 0;
     for (; existing < parts.size(); ++existing) {
-      auto next = key->Child(m.Fold(parts[existing]));
+      auto next = key->Child(impl_->Fold(parts[existing]));
       if (!next) break;
       key = next;
     }
@@ -206,27 +205,27 @@ RegStatus FakeRegistry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, ui
     const uint32_t granted = MapAccess(samDesired, key->denied);
     if (!createsAny && (granted & key->denied) != 0) return reg::kAccessDenied;
     for (size_t i = existing; i < parts.size(); ++i) {
-      key = m.AddChild(*key, parts[i]);
+      key = impl_->AddChild(*key, parts[i]);
       key->isVolatile = wantVolatile;
     }
     if (createsAny && lpClass != nullptr) key->className = lpClass;
     if (lpdwDisposition != nullptr) *lpdwDisposition = createsAny ? kCreatedNew : kOpenedExisting;
-    *phkResult = call.result = m.NewHandle(key, granted);
+    *phkResult = call.result = impl_->NewHandle(key, granted);
     return reg::kSuccess;
   });
 }
 
 RegStatus FakeRegistry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
-  Impl& m = *impl_;
-  return m.Run(NewCall("RegDeleteKeyA", hKey, lpSubKey), [&](Call&) {
+  return impl_->Run(NewCall("RegDeleteKeyA", hKey, lpSubKey), [&](Call&) {
     if (lpSubKey == nullptr) return reg::kInvalidParameter;
     Impl::Handle base;
-    if (const RegStatus st = m.Resolve(hKey, base); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
     std::vector<std::string> parts;
-    if (const RegStatus st = m.ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+      return st;
     auto key = base.key;
     for (const auto& p : parts) {
-      if (!(key = key->Child(m.Fold(p)))) return reg::kFileNotFound;
+      if (!(key = key->Child(impl_->Fold(p)))) return reg::kFileNotFound;
     }
     // A root has no parent to leave; a key with subkeys cannot be deleted.
     if (key->parent == nullptr || (key->denied & kDelete) != 0 || !key->children.empty()) {
@@ -235,8 +234,8 @@ RegStatus FakeRegistry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
     Impl::Key* parent = key->parent;
     key->deleted = true;
     key->parent = nullptr;
-    parent->children.erase(m.Fold(key->name));
-    m.Touch(*parent);
+    parent->children.erase(impl_->Fold(key->name));
+    impl_->Touch(*parent);
     return reg::kSuccess;
   });
 }
@@ -249,13 +248,12 @@ RegStatus FakeRegistry::RegQueryValueExA(RegHandle hKey, const char* lpValueName
   Call c = NewCall("RegQueryValueExA", hKey, lpValueName);
   c.size = lpcbData != nullptr ? *lpcbData : 0;
   c.dataGiven = lpData != nullptr;
-  Impl& m = *impl_;
-  return m.Run(std::move(c), [&](Call&) {
+  return impl_->Run(std::move(c), [&](Call&) {
     if (lpReserved != nullptr) return reg::kInvalidParameter;
     Impl::Handle h;
-    if (const RegStatus st = m.Resolve(hKey, h, kQueryValue); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->Resolve(hKey, h, kQueryValue); st != reg::kSuccess) return st;
     if (lpData != nullptr && lpcbData == nullptr) return reg::kInvalidParameter;
-    const Impl::Value* v = h.key->FindValue(m.Fold(lpValueName != nullptr ? lpValueName : ""));
+    const Impl::Value* v = h.key->FindValue(impl_->Fold(lpValueName != nullptr ? lpValueName : ""));
     if (v == nullptr) {
       if (lpData == nullptr && lpcbData != nullptr) *lpcbData = 0;
       return reg::kFileNotFound;
@@ -290,12 +288,11 @@ RegStatus FakeRegistry::RegSetValueExA(RegHandle hKey, const char* lpValueName, 
   c.size = cbData;
   c.dataGiven = lpData != nullptr;
   if (lpData != nullptr) c.data.assign(lpData, lpData + cbData);
-  Impl& m = *impl_;
-  return m.Run(std::move(c), [&](Call&) {
+  return impl_->Run(std::move(c), [&](Call&) {
     Impl::Handle h;
-    if (const RegStatus st = m.Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
+    if (const RegStatus st = impl_->Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
     const std::string_view name = lpValueName != nullptr ? lpValueName : "";
-    if (m.NameLength(name) > kMaxValueName) return reg::kInvalidParameter;
+    if (impl_->NameLength(name) > kMaxValueName) return reg::kInvalidParameter;
     if (lpData == nullptr && cbData > 0) return kNoAccess;
     // For a string type whose counted data does not end in NUL, Windows (NT) looks at
     // the byte after it and, when that is NUL, stores it too: callers that count an
@@ -306,24 +303,24 @@ RegStatus FakeRegistry::RegSetValueExA(RegHandle hKey, const char* lpValueName, 
         lpData[cbData] == 0) {
       ++count;
     }
-    m.StoreValue(*h.key, std::string(name), dwType, std::vector<uint8_t>(lpData, lpData + count));
-    m.Touch(*h.key);
+    impl_->StoreValue(*h.key, std::string(name), dwType,
+                      std::vector<uint8_t>(lpData, lpData + count));
+    impl_->Touch(*h.key);
     return reg::kSuccess;
   });
 }
 
 RegStatus FakeRegistry::RegDeleteValueA(RegHandle hKey, const char* lpValueName) {
-  Impl& m = *impl_;
-  return m.Run(NewCall("RegDeleteValueA", hKey, lpValueName), [&](Call&) {
+  return impl_->Run(NewCall("RegDeleteValueA", hKey, lpValueName), [&](Call&) {
     Impl::Handle h;
-    if (const RegStatus st = m.Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
-    const std::u16string f = m.Fold(lpValueName != nullptr ? lpValueName : "");
+    if (const RegStatus st = impl_->Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
+    const std::u16string f = impl_->Fold(lpValueName != nullptr ? lpValueName : "");
     auto& vals = h.key->values;
     const auto it =
         std::find_if(vals.begin(), vals.end(), [&](const Impl::Value& v) { return v.folded == f; });
     if (it == vals.end()) return reg::kFileNotFound;
     vals.erase(it);
-    m.Touch(*h.key);
+    impl_->Touch(*h.key);
     return reg::kSuccess;
   });
 }
@@ -332,12 +329,11 @@ RegStatus FakeRegistry::RegDeleteValueA(RegHandle hKey, const char* lpValueName)
 
 RegStatus FakeRegistry::RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
                                             RegHandle* phkResult) {
-  Impl& m = *impl_;
-  return m.Run(NewCall("RegConnectRegistryA", hKey, lpMachineName), [&](Call& call) {
+  return impl_->Run(NewCall("RegConnectRegistryA", hKey, lpMachineName), [&](Call& call) {
     if (phkResult == nullptr) return reg::kInvalidParameter;
     if (!IsRoot(hKey)) return reg::kInvalidHandle;
     const std::string bare = StripMachinePrefix(lpMachineName != nullptr ? lpMachineName : "");
-    const Impl::Computer* computer = m.FindComputer(bare);
+    const Impl::Computer* computer = impl_->FindComputer(bare);
     if (computer == nullptr) return reg::kBadNetPath;
     // A computer reached by its name, this one too, serves only these roots (Windows
     // goes through the remote registry service whenever a name is given; Wine does
@@ -347,7 +343,7 @@ RegStatus FakeRegistry::RegConnectRegistryA(const char* lpMachineName, RegHandle
       return reg::kInvalidHandle;
     }
     const auto& root = computer->roots[RootIndex(hKey)];
-    *phkResult = call.result = m.NewHandle(root, reg::kKeyAllAccess & ~root->denied);
+    *phkResult = call.result = impl_->NewHandle(root, reg::kKeyAllAccess & ~root->denied);
     return reg::kSuccess;
   });
 }
