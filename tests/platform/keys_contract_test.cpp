@@ -14,16 +14,9 @@ class KeyContract : public PlatformTest {
  protected:
   // The names of the scratch key's subkey `rel`, in enumeration order.
   std::vector<std::string> SubkeyNames(const std::string& rel = "") {
-    std::vector<std::string> names;
     ScopedKey key(api());
-    if (OpenRel(rel, key, reg::kKeyRead) != reg::kSuccess) return names;
-    char name[256];
-    for (uint32_t len = sizeof name;
-         EnumKey(key, static_cast<uint32_t>(names.size()), name, &len) == reg::kSuccess;
-         len = sizeof name) {
-      names.emplace_back(name, len);
-    }
-    return names;
+    if (OpenRel(rel, key, reg::kKeyRead) != reg::kSuccess) return {};
+    return SubkeysOf(api(), key);
   }
 };
 

@@ -24,17 +24,7 @@ class ValueContract : public PlatformTest {
                       uint32_t* size) {
     return api().RegEnumValueA(key(), index, name, len, nullptr, type, data, size);
   }
-  std::vector<std::string> ValueNames() {
-    std::vector<std::string> names;
-    std::vector<char> name(16384);
-    for (auto len = static_cast<uint32_t>(name.size());
-         EnumValue(static_cast<uint32_t>(names.size()), name.data(), &len, nullptr, nullptr,
-                   nullptr) == reg::kSuccess;
-         len = static_cast<uint32_t>(name.size())) {
-      names.emplace_back(name.data(), len);
-    }
-    return names;
-  }
+  std::vector<std::string> ValueNames() { return ValuesOf(api(), key()); }
 };
 
 TEST_P(ValueContract, QueryTooSmallGivesNeededSizeAndLeavesBufferAlone) {

@@ -199,22 +199,8 @@ TEST_P(CodePage, ListingsHoldEveryNameTheRegistryKeepsApart) {
   ASSERT_EQ(
       api().RegOpenKeyExA(reg::kCurrentUser, Join("L").c_str(), 0, reg::kKeyRead, parent.out()),
       reg::kSuccess);
-  int32_t keys = 0;
-  int32_t values = 0;
-  for (char name[1024];; ++keys) {
-    uint32_t len = sizeof name;
-    if (api().RegEnumKeyExA(parent, static_cast<uint32_t>(keys), name, &len, nullptr, nullptr,
-                            nullptr, nullptr) != reg::kSuccess) {
-      break;
-    }
-  }
-  for (char name[1024];; ++values) {
-    uint32_t len = sizeof name;
-    if (api().RegEnumValueA(parent, static_cast<uint32_t>(values), name, &len, nullptr, nullptr,
-                            nullptr, nullptr) != reg::kSuccess) {
-      break;
-    }
-  }
+  const auto keys = static_cast<int32_t>(SubkeysOf(api(), parent).size());
+  const auto values = static_cast<int32_t>(ValuesOf(api(), parent).size());
   parent.Reset();
   const String path = Wide(Join("L"));
   EXPECT_EQ(routines().EnumRegistryKeys(reg::kCurrentUser, path).Count(), keys);

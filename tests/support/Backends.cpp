@@ -72,6 +72,30 @@ std::vector<String> Names(const Collection& c) {
   return out;
 }
 
+std::vector<std::string> SubkeysOf(RegistryApi& api, RegHandle key) {
+  std::vector<std::string> names;
+  char name[1024];  // a 255-character name in the longest characters
+  for (uint32_t len = sizeof name;
+       api.RegEnumKeyExA(key, static_cast<uint32_t>(names.size()), name, &len, nullptr, nullptr,
+                         nullptr, nullptr) == reg::kSuccess;
+       len = sizeof name) {
+    names.emplace_back(name, len);
+  }
+  return names;
+}
+
+std::vector<std::string> ValuesOf(RegistryApi& api, RegHandle key) {
+  std::vector<std::string> names;
+  std::vector<char> name(16383 * 3 + 1);  // a 16,383-character name in the longest characters
+  for (auto len = static_cast<uint32_t>(name.size());
+       api.RegEnumValueA(key, static_cast<uint32_t>(names.size()), name.data(), &len, nullptr,
+                         nullptr, nullptr, nullptr) == reg::kSuccess;
+       len = static_cast<uint32_t>(name.size())) {
+    names.emplace_back(name.data(), len);
+  }
+  return names;
+}
+
 namespace {
 std::string UniqueScratch() {
   static std::atomic<int> counter{0};
@@ -121,18 +145,10 @@ RegStatus BackendFixture::OpenAt(const std::string& path, ScopedKey& key, uint32
 }
 
 void BackendFixture::DeleteTree(const std::string& path) {
-  std::vector<std::string> children;
-  {
-    ScopedKey key(*api_);
-    if (OpenAt(path, key, reg::kKeyAllAccess) != reg::kSuccess) return;
-    char name[1024];  // a 255-character name in the longest characters
-    for (uint32_t len = sizeof name;
-         api_->RegEnumKeyExA(key, static_cast<uint32_t>(children.size()), name, &len, nullptr,
-                             nullptr, nullptr, nullptr) == reg::kSuccess;
-         len = sizeof name) {
-      children.emplace_back(name, len);
-    }
-  }
+  ScopedKey key(*api_);
+  if (OpenAt(path, key, reg::kKeyAllAccess) != reg::kSuccess) return;
+  const std::vector<std::string> children = SubkeysOf(*api_, key);
+  key.Reset();
   for (const auto& child : children) DeleteTree(path + "\\" + child);
   api_->RegDeleteKeyA(root_, path.c_str());
 }

@@ -70,6 +70,10 @@ std::vector<uint8_t> Le32(uint32_t v);
 // ASCII text as the class's String; a collection's items as text.
 String Wide(const std::string& ascii);
 std::vector<String> Names(const Collection& c);
+// The names of a key's subkeys and of its values as the platform lists them, up to the
+// first index that fails.
+std::vector<std::string> SubkeysOf(RegistryApi& api, RegHandle key);
+std::vector<std::string> ValuesOf(RegistryApi& api, RegHandle key);
 
 // An open registry handle, closed when the owner goes. Predefined roots are left alone.
 class ScopedKey {
