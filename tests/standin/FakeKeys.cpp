@@ -332,8 +332,9 @@ RegStatus FakeRegistry::RegConnectRegistryA(const char* lpMachineName, RegHandle
   return impl_->Run(NewCall("RegConnectRegistryA", hKey, lpMachineName), [&](Call& call) {
     if (phkResult == nullptr) return reg::kInvalidParameter;
     if (!IsRoot(hKey)) return reg::kInvalidHandle;
-    const std::string bare = StripMachinePrefix(lpMachineName != nullptr ? lpMachineName : "");
-    const Impl::Computer* computer = impl_->FindComputer(bare);
+    const std::string given = lpMachineName != nullptr ? lpMachineName : "";
+    const std::string bare = StripMachinePrefix(given);
+    const Impl::Computer* computer = impl_->FindComputer(given);
     if (computer == nullptr) return reg::kBadNetPath;
     // A computer reached by its name, this one too, serves only these roots (Windows
     // goes through the remote registry service whenever a name is given; Wine does

@@ -82,22 +82,21 @@ uint32_t FakeRegistry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst,
   Call c = NewCall("ExpandEnvironmentStringsA", 0, lpSrc);
   c.size = nSize;
   c.dataGiven = lpDst != nullptr;
-  const Impl& m = *impl_;
   return static_cast<uint32_t>(impl_->Run(std::move(c), [&](Call&) -> RegStatus {
     if (lpSrc == nullptr) {
       if (lpDst != nullptr && nSize > 0) lpDst[0] = '\0';
       return 1;
     }
-    if (m.windowsXp && (nSize > kXpExpansionLimit || std::strlen(lpSrc) > kXpExpansionLimit)) {
+    if (impl_->windowsXp && (nSize > kXpExpansionLimit || std::strlen(lpSrc) > kXpExpansionLimit)) {
       return 0;
     }
-    const std::string text = m.Expand(lpSrc);
+    const std::string text = impl_->Expand(lpSrc);
     const auto len = static_cast<RegStatus>(text.size());
-    if (m.expansionCount == ExpansionCount::Characters) {
+    if (impl_->expansionCount == ExpansionCount::Characters) {
       // Wine answers the characters of the result and its NUL, whatever the bytes,
       // and fills what the buffer holds: with room for as many bytes as characters
       // the text stops short, without a NUL.
-      const auto answer = static_cast<uint32_t>(m.codePage.Decode(text).size() + 1);
+      const auto answer = static_cast<uint32_t>(impl_->codePage.Decode(text).size() + 1);
       if (lpDst == nullptr || nSize < answer) {
         if (lpDst != nullptr && nSize > 0) lpDst[0] = '\0';
       } else {
