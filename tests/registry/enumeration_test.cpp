@@ -141,10 +141,9 @@ TEST_P(Enumeration, DataBeyondTheFirstBufferIsFetchedOnceMoreAndTheListingGoesOn
   const uint32_t indices[] = {0, 1, 1, 2, 3, 4};
   const uint32_t dataSizes[] = {4096, 4096, 10000, 4096, 4096, 4096};
   for (size_t i = 0; i < calls.size(); ++i) {
-    EXPECT_EQ(calls[i].index, indices[i]) << "call " << i;
-    EXPECT_EQ(calls[i].dataSize, dataSizes[i]) << "call " << i;
-    EXPECT_EQ(calls[i].size, 260u) << "call " << i;
-    EXPECT_TRUE(calls[i].dataGiven) << "call " << i;
+    EXPECT_EQ(std::tie(calls[i].index, calls[i].dataSize, calls[i].size, calls[i].dataGiven),
+              std::tuple(indices[i], dataSizes[i], 260u, true))
+        << "call " << i;
   }
   EXPECT_EQ(calls[1].status, reg::kMoreData);
   EXPECT_EQ(calls[2].status, reg::kSuccess);
@@ -168,8 +167,7 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhol
   ASSERT_EQ(calls.size(), 7u);
   for (size_t i = 2; i < 5; ++i) EXPECT_EQ(calls[i].index, 2u);
   EXPECT_EQ(calls[3].status, reg::kMoreData);
-  EXPECT_EQ(calls[4].size, 16383u * 3 + 1);
-  EXPECT_EQ(calls[4].status, reg::kSuccess);
+  EXPECT_EQ(std::tie(calls[4].size, calls[4].status), std::tuple(16383u * 3 + 1, reg::kSuccess));
   EXPECT_EQ(fake()->CallsTo("RegCloseKey").size(), 1u);
 }
 
