@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <variant>
 
@@ -137,16 +137,12 @@ TEST(VariantToBytes, TextGivesUtf16LowByteFirstFromIndexZero) {
   const auto bytes = Variant(u"A\u00C4\u20AC").ToBytes();
   ASSERT_TRUE(bytes);
   EXPECT_EQ(bytes->Bytes(), (std::vector<uint8_t>{0x41, 0x00, 0xC4, 0x00, 0xAC, 0x20}));
-  EXPECT_EQ(bytes->Dimensions(), 1u);
-  EXPECT_EQ(bytes->Lower(), 0);
-  EXPECT_EQ(bytes->Upper(), 5);
-  const auto roundTrip = Variant(*bytes).ToText();
-  EXPECT_EQ(roundTrip, u"A\u00C4\u20AC");
+  EXPECT_EQ(std::tuple(bytes->Dimensions(), bytes->Lower(), bytes->Upper()), std::tuple(1u, 0, 5));
+  EXPECT_EQ(Variant(*bytes).ToText(), u"A\u00C4\u20AC");
 
   const auto empty = Variant(u"").ToBytes();
   ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->Size(), 0u);
-  EXPECT_EQ(empty->Upper(), -1);
+  EXPECT_EQ(std::tuple(empty->Size(), empty->Upper()), std::tuple(0u, -1));
 
   for (const Variant& v : {Variant(), Variant::Null(), Variant::Missing(), Variant(1), Variant(1.5),
                            Variant(true), Variant(std::vector<Variant>{Variant(u"x")})}) {
@@ -156,15 +152,12 @@ TEST(VariantToBytes, TextGivesUtf16LowByteFirstFromIndexZero) {
 
 TEST(VariantToBytes, AnyBoundsAndDimensionsComeBackUnchanged) {
   const ByteArray fromOne({7, 8, 9}, 1);
-  EXPECT_EQ(fromOne.Lower(), 1);
-  EXPECT_EQ(fromOne.Upper(), 3);
+  EXPECT_EQ(std::tuple(fromOne.Lower(), fromOne.Upper()), std::tuple(1, 3));
   EXPECT_EQ(Variant(fromOne).ToBytes(), fromOne);
 
   const auto grid = ByteArray::WithBounds({{1, 2}, {-1, 3}}, {1, 2, 3, 4, 5, 6});
   ASSERT_TRUE(grid);
-  EXPECT_EQ(grid->Dimensions(), 2u);
-  EXPECT_EQ(grid->Lower(), 1);
-  EXPECT_EQ(grid->Upper(), 2);
+  EXPECT_EQ(std::tuple(grid->Dimensions(), grid->Lower(), grid->Upper()), std::tuple(2u, 1, 2));
   EXPECT_EQ(Variant(*grid).ToBytes(), grid);
   EXPECT_EQ(Variant(*grid).ToText(), u"\u0201\u0403\u0605");
 }

@@ -33,6 +33,17 @@ class PlatformTest : public BackendTest {
                     uint32_t* clsLen = nullptr) {
     return api().RegEnumKeyExA(key, index, name, len, nullptr, cls, clsLen, nullptr);
   }
+  // What a handle's first subkey and a value's size answer, as probes of what it allows.
+  RegStatus FirstSubkey(RegHandle key) {
+    char name[64];
+    uint32_t len = sizeof name;
+    return EnumKey(key, 0, name, &len);
+  }
+  RegStatus ValueSize(RegHandle key, const char* name, uint32_t* size = nullptr) {
+    uint32_t ignored = 0;
+    return api().RegQueryValueExA(key, name, nullptr, nullptr, nullptr,
+                                  size != nullptr ? size : &ignored);
+  }
   // Stores exactly the bytes of `text`: a non-NUL byte follows them in memory, so
   // Windows does not add the terminator it adds when the next byte is NUL.
   RegStatus SetString(RegHandle key, const char* name, const std::string& text,

@@ -14,18 +14,9 @@ class KeyContract : public PlatformTest {
  protected:
   // The names of the scratch key's subkey `rel`, in enumeration order.
   std::vector<std::string> SubkeyNames(const std::string& rel = "") {
-    std::vector<std::string> names;
     ScopedKey key(api());
-    if (OpenRel(rel, key, reg::kKeyRead) != reg::kSuccess) return names;
-    for (uint32_t i = 0;; ++i) {
-      char name[256];
-      uint32_t len = sizeof name;
-      if (EnumKey(key, i, name, &len) != reg::kSuccess) {
-        break;
-      }
-      names.emplace_back(name, len);
-    }
-    return names;
+    if (OpenRel(rel, key, reg::kKeyRead) != reg::kSuccess) return {};
+    return SubkeysOf(api(), key);
   }
 };
 
@@ -77,7 +68,7 @@ TEST_P(KeyContract, EmptyPathOnRootIsTheRootButOnAKeyANewHandle) {
   EXPECT_NE(second.get(), first.get());
   first.Reset();  // the second handle lives on its own
   uint32_t size = 0;
-  EXPECT_EQ(api().RegQueryValueExA(second, "v", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+  EXPECT_EQ(ValueSize(second, "v", &size), reg::kSuccess);
   EXPECT_EQ(size, 1u);
 }
 
@@ -86,14 +77,13 @@ TEST_P(KeyContract, InvalidAndClosedHandlesAreRejected) {
   EXPECT_EQ(api().RegOpenKeyExA(0, "", 0, reg::kKeyRead, &out), reg::kInvalidHandle);
   EXPECT_EQ(out, 1234);  // the A function leaves the result alone
   EXPECT_EQ(api().RegOpenKeyExA(0, "Software", 0, reg::kKeyRead, &out), reg::kInvalidHandle);
-  uint32_t size = 0;
-  EXPECT_EQ(api().RegQueryValueExA(0, "v", nullptr, nullptr, nullptr, &size), reg::kInvalidHandle);
+  EXPECT_EQ(ValueSize(0, "v"), reg::kInvalidHandle);
 
   RegHandle h = 0;
   ASSERT_EQ(api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyRead, &h),
             reg::kSuccess);
   ASSERT_EQ(api().RegCloseKey(h), reg::kSuccess);
-  EXPECT_EQ(api().RegQueryValueExA(h, "v", nullptr, nullptr, nullptr, &size), reg::kInvalidHandle);
+  EXPECT_EQ(ValueSize(h, "v"), reg::kInvalidHandle);
   EXPECT_EQ(api().RegCloseKey(h), reg::kInvalidHandle);
   EXPECT_EQ(api().RegCloseKey(0), reg::kInvalidHandle);
 }
@@ -136,12 +126,8 @@ TEST_P(KeyContract, HandleRightsLimitWhatItCanDo) {
 
   ScopedKey writer(api());
   ASSERT_EQ(OpenRel("", writer, reg::kKeyWrite), reg::kSuccess);
-  uint32_t size = 0;
-  EXPECT_EQ(api().RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size),
-            reg::kAccessDenied);
-  char name[64];
-  uint32_t len = sizeof name;
-  EXPECT_EQ(EnumKey(writer, 0, name, &len), reg::kAccessDenied);
+  EXPECT_EQ(ValueSize(writer, "v"), reg::kAccessDenied);
+  EXPECT_EQ(FirstSubkey(writer), reg::kAccessDenied);
   EXPECT_EQ(SetString(writer, "w", "2"), reg::kSuccess);
 }
 
@@ -200,12 +186,9 @@ TEST_P(KeyContract, DeletingAKeyThroughItsOwnHandleLeavesTheHandleDead) {
   ASSERT_EQ(OpenRel("Doomed", key), reg::kSuccess);
   ASSERT_EQ(api().RegDeleteKeyA(key, ""), reg::kSuccess);
   EXPECT_FALSE(HasKey("Doomed"));
-  uint32_t size = 0;
-  EXPECT_EQ(api().RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size), reg::kKeyDeleted);
+  EXPECT_EQ(ValueSize(key, "v"), reg::kKeyDeleted);
   EXPECT_EQ(SetString(key, "w", "1"), reg::kKeyDeleted);
-  char name[64];
-  uint32_t len = sizeof name;
-  EXPECT_EQ(EnumKey(key, 0, name, &len), reg::kKeyDeleted);
+  EXPECT_EQ(FirstSubkey(key), reg::kKeyDeleted);
   ScopedKey child(api());
   EXPECT_EQ(CreateRel(key, "Child", child), reg::kKeyDeleted);
   EXPECT_EQ(api().RegCloseKey(key.Release()), reg::kSuccess);
@@ -307,7 +290,7 @@ TEST_P(KeyContract, ConnectRegistryKnowsTheLocalComputerByAnySpelling) {
     ASSERT_EQ(api().RegOpenKeyExA(remote, scratch().c_str(), 0, reg::kKeyRead, key.out()),
               reg::kSuccess);
     uint32_t size = 0;
-    EXPECT_EQ(api().RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, &size), reg::kSuccess);
+    EXPECT_EQ(ValueSize(key, "v", &size), reg::kSuccess);
     EXPECT_EQ(size, 5u);
   }
   ScopedKey remote(api());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/standin/FakeRegistry.h"
@@ -17,6 +18,7 @@ constexpr const char* kPath = "Software\\Test";
 
 class StandIn : public ::testing::Test {
  protected:
+  StandIn() { fake_.MakeKey(reg::kCurrentUser, kPath); }
   FakeRegistry fake_;
   RegHandle Open(const std::string& path, uint32_t access = reg::kKeyAllAccess) {
     RegHandle h = 0;
@@ -26,7 +28,6 @@ class StandIn : public ::testing::Test {
 };
 
 TEST_F(StandIn, LogsEveryCallWithItsArguments) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   ScopedKey key(fake_);
   ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, kPath, 0, reg::kKeyRead, key.out()), 0);
   const uint8_t data[] = {'h', 'i', 0};
@@ -37,25 +38,16 @@ TEST_F(StandIn, LogsEveryCallWithItsArguments) {
   fake_.FromAnsi("not logged");
   key.Reset();
 
-  const auto& calls = fake_.Calls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
-  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
-  EXPECT_EQ(calls[0].name, kPath);
-  EXPECT_EQ(calls[0].access, reg::kKeyRead);
-  EXPECT_EQ(calls[0].status, reg::kSuccess);
-  EXPECT_NE(calls[0].result, 0);
-  EXPECT_EQ(calls[1].function, "RegSetValueExA");
-  EXPECT_EQ(calls[1].key, calls[0].result);
-  EXPECT_TRUE(calls[1].nameIsNull);
-  EXPECT_EQ(calls[1].type, reg::kRegSz);
-  EXPECT_EQ(calls[1].data, (std::vector<uint8_t>{'h', 'i', 0}));
-  EXPECT_EQ(calls[1].size, 3u);
-  EXPECT_EQ(calls[1].status, reg::kAccessDenied);
-  EXPECT_EQ(calls[2].size, 16u);
-  EXPECT_FALSE(calls[2].dataGiven);
-  EXPECT_EQ(calls[3].function, "RegCloseKey");
-  EXPECT_EQ(calls[3].key, calls[0].result);
+  const auto& c = fake_.Calls();
+  ASSERT_EQ(c.size(), 4u);
+  EXPECT_EQ(std::tie(c[0].function, c[0].key, c[0].name, c[0].access, c[0].status),
+            std::tuple("RegOpenKeyExA", reg::kCurrentUser, kPath, reg::kKeyRead, reg::kSuccess));
+  EXPECT_NE(c[0].result, 0);
+  EXPECT_EQ(std::tie(c[1].function, c[1].key, c[1].nameIsNull, c[1].type, c[1].size, c[1].status),
+            std::tuple("RegSetValueExA", c[0].result, true, reg::kRegSz, 3u, reg::kAccessDenied));
+  EXPECT_EQ(c[1].data, (std::vector<uint8_t>{'h', 'i', 0}));
+  EXPECT_EQ(std::tie(c[2].size, c[2].dataGiven), std::tuple(16u, false));
+  EXPECT_EQ(std::tie(c[3].function, c[3].key), std::tuple("RegCloseKey", c[0].result));
 
   EXPECT_EQ(fake_.CallsTo("RegQueryValueExA").size(), 1u);
   fake_.ClearCalls();
@@ -86,25 +78,17 @@ TEST_F(StandIn, LogsCreateEnumerationAndExpansionDetails) {
 
   const auto& c = fake_.Calls();
   ASSERT_EQ(c.size(), 4u);
-  EXPECT_TRUE(c[0].classGiven);
-  EXPECT_TRUE(c[0].securityGiven);
-  EXPECT_EQ(c[0].security.bInheritHandle, 1);
-  EXPECT_EQ(c[0].result, key.get());
-  EXPECT_EQ(c[1].index, 0u);
-  EXPECT_EQ(c[1].size, 32u);
-  EXPECT_EQ(c[1].classSize, 4u);
-  EXPECT_TRUE(c[1].classGiven);
-  EXPECT_EQ(c[2].index, 3u);
-  EXPECT_EQ(c[2].dataSize, 4u);
-  EXPECT_TRUE(c[2].dataGiven);
-  EXPECT_EQ(c[3].function, "ExpandEnvironmentStringsA");
-  EXPECT_EQ(c[3].name, "abc");
-  EXPECT_EQ(c[3].size, 8u);
-  EXPECT_EQ(c[3].status, 4);
+  EXPECT_EQ(
+      std::tie(c[0].classGiven, c[0].securityGiven, c[0].security.bInheritHandle, c[0].result),
+      std::tuple(true, true, 1, key.get()));
+  EXPECT_EQ(std::tie(c[1].index, c[1].size, c[1].classSize, c[1].classGiven),
+            std::tuple(0u, 32u, 4u, true));
+  EXPECT_EQ(std::tie(c[2].index, c[2].dataSize, c[2].dataGiven), std::tuple(3u, 4u, true));
+  EXPECT_EQ(std::tie(c[3].function, c[3].name, c[3].size, c[3].status),
+            std::tuple("ExpandEnvironmentStringsA", "abc", 8u, 4));
 }
 
 TEST_F(StandIn, CountsOpenHandlesButNotRoots) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   EXPECT_EQ(fake_.OpenHandleCount(), 0);
   RegHandle root = 0;
   ASSERT_EQ(fake_.RegOpenKeyExA(reg::kCurrentUser, "", 0, reg::kKeyRead, &root), 0);
@@ -128,7 +112,6 @@ TEST_F(StandIn, CountsOpenHandlesButNotRoots) {
 }
 
 TEST_F(StandIn, InjectedStatusAnswersTheNthCallAndDoesNothingElse) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   const RegHandle key = Open(kPath);
   const uint8_t data[] = {1, 2, 3, 4};
   fake_.InjectStatus("RegSetValueExA", 1450, 2);
@@ -274,7 +257,6 @@ TEST_F(StandIn, SetUpHelpersAndStoredValues) {
 }
 
 TEST_F(StandIn, LogsTheCountedBytesButStoresTheNulThatFollows) {
-  fake_.MakeKey(reg::kCurrentUser, kPath);
   const RegHandle key = Open(kPath);
   const char text[] = "abc";
   ASSERT_EQ(

@@ -21,18 +21,14 @@ class Enumeration : public RoutinesTest {
   std::vector<String> Values() {
     return Names(routines().EnumRegistryValues(reg::kCurrentUser, Path()));
   }
-  RegHandle OpenScratch() {
-    RegHandle h = 0;
-    EXPECT_EQ(api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyRead, &h),
-              reg::kSuccess);
-    return h;
-  }
 };
 
 TEST_P(Enumeration, EmptyKeyNameListsTheHandedInKeyAndLeavesItOpen) {
   MakeKey("Sub");
   PutValue("", "Val", reg::kRegSz, Bytes("x"));
-  const RegHandle h = OpenScratch();
+  ScopedKey h(api());
+  ASSERT_EQ(api().RegOpenKeyExA(reg::kCurrentUser, scratch().c_str(), 0, reg::kKeyRead, h.out()),
+            reg::kSuccess);
   ClearCalls();
 
   RegistryRoutines& r = routines();
@@ -48,7 +44,7 @@ TEST_P(Enumeration, EmptyKeyNameListsTheHandedInKeyAndLeavesItOpen) {
     EXPECT_TRUE(fake()->CallsTo("RegOpenKeyExA").empty());
     EXPECT_TRUE(fake()->CallsTo("RegCloseKey").empty());
   }
-  EXPECT_EQ(api().RegCloseKey(h), reg::kSuccess);
+  EXPECT_EQ(api().RegCloseKey(h.Release()), reg::kSuccess);
 }
 
 TEST_P(Enumeration, KeysThatDoNotOpenGiveEmptyCollections) {
@@ -145,10 +141,9 @@ TEST_P(Enumeration, DataBeyondTheFirstBufferIsFetchedOnceMoreAndTheListingGoesOn
   const uint32_t indices[] = {0, 1, 1, 2, 3, 4};
   const uint32_t dataSizes[] = {4096, 4096, 10000, 4096, 4096, 4096};
   for (size_t i = 0; i < calls.size(); ++i) {
-    EXPECT_EQ(calls[i].index, indices[i]) << "call " << i;
-    EXPECT_EQ(calls[i].dataSize, dataSizes[i]) << "call " << i;
-    EXPECT_EQ(calls[i].size, 260u) << "call " << i;
-    EXPECT_TRUE(calls[i].dataGiven) << "call " << i;
+    EXPECT_EQ(std::tie(calls[i].index, calls[i].dataSize, calls[i].size, calls[i].dataGiven),
+              std::tuple(indices[i], dataSizes[i], 260u, true))
+        << "call " << i;
   }
   EXPECT_EQ(calls[1].status, reg::kMoreData);
   EXPECT_EQ(calls[2].status, reg::kSuccess);
@@ -172,20 +167,17 @@ TEST_P(Enumeration, AValueNameTooLongForTheBufferIsAskedForOnceMoreAndListedWhol
   ASSERT_EQ(calls.size(), 7u);
   for (size_t i = 2; i < 5; ++i) EXPECT_EQ(calls[i].index, 2u);
   EXPECT_EQ(calls[3].status, reg::kMoreData);
-  EXPECT_EQ(calls[4].size, 16383u * 3 + 1);
-  EXPECT_EQ(calls[4].status, reg::kSuccess);
+  EXPECT_EQ(std::tie(calls[4].size, calls[4].status), std::tuple(16383u * 3 + 1, reg::kSuccess));
   EXPECT_EQ(fake()->CallsTo("RegCloseKey").size(), 1u);
 }
 
 INSTANTIATE_BACKENDS(Enumeration);
 
 // The stand-in, checking what every enumeration call receives; it can also answer as
-// Windows versions that copy the name when only the class does not fit, and throw from
-// the platform the way an out-of-memory would.
+// Windows versions that copy the name when only the class does not fit.
 class Inspecting final : public FakeRegistry {
  public:
   bool copyNameOnClassOverflow = false;
-  int throwAtValueIndex = -1;
   int keyCalls = 0;                     // RegEnumKeyExA calls received
   std::vector<std::string> badBuffers;  // why a call's buffers were not as they must be
 
@@ -219,7 +211,6 @@ class Inspecting final : public FakeRegistry {
         std::any_of(lpData, lpData + *lpcbData, [](uint8_t b) { return b != 0; })) {
       badBuffers.push_back("data buffer at index " + std::to_string(dwIndex));
     }
-    if (static_cast<int>(dwIndex) == throwAtValueIndex) throw std::bad_alloc();
     return FakeRegistry::RegEnumValueA(hKey, dwIndex, lpValueName, lpcchValueName, lpReserved,
                                        lpType, lpData, lpcbData);
   }
@@ -238,9 +229,6 @@ class EnumerationStandIn : public StandInTestOf<Inspecting> {
   void MakeKey(const std::string& name, const std::string& className = "") {
     fake.MakeKey(reg::kCurrentUser, std::string(kKey) + "\\" + name, className);
   }
-  void Put(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
-    fake.PutValue(reg::kCurrentUser, kKey, name, type, data);
-  }
   std::vector<String> Keys() { return Names(routines.EnumRegistryKeys(reg::kCurrentUser, kPath)); }
   std::vector<String> Values() {
     return Names(routines.EnumRegistryValues(reg::kCurrentUser, kPath));
@@ -255,30 +243,24 @@ TEST_F(EnumerationStandIn, SubkeyCallsUseTheFixedBuffersAndCloseTheOpenedKey) {
   EXPECT_EQ(Keys().size(), 2u);
   EXPECT_EQ(fake.badBuffers, std::vector<std::string>{});
 
-  const auto& calls = fake.Calls();
-  ASSERT_EQ(calls.size(), 6u);
-  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
-  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
-  EXPECT_EQ(calls[0].name, kKey);
-  EXPECT_EQ(calls[0].options, 0u);
-  EXPECT_EQ(calls[0].access, reg::kKeyRead);
-  const RegHandle opened = calls[0].result;
+  const auto& c = fake.Calls();
+  ASSERT_EQ(c.size(), 6u);
+  EXPECT_EQ(std::tie(c[0].function, c[0].key, c[0].name, c[0].options, c[0].access),
+            std::tuple("RegOpenKeyExA", reg::kCurrentUser, kKey, 0u, reg::kKeyRead));
+  const RegHandle opened = c[0].result;
   // Index 0; index 1 twice (its class does not fit, so once more without one); the end.
   const uint32_t indices[] = {0, 1, 1, 2};
   const bool withClass[] = {true, true, false, true};
   for (size_t i = 0; i < 4; ++i) {
-    const auto& call = calls[i + 1];
-    EXPECT_EQ(call.function, "RegEnumKeyExA");
-    EXPECT_EQ(call.key, opened);
-    EXPECT_EQ(call.index, indices[i]);
-    EXPECT_EQ(call.size, 260u);
-    EXPECT_EQ(call.classGiven, withClass[i]) << "call " << i;
+    const auto& call = c[i + 1];
+    EXPECT_EQ(std::tie(call.function, call.key, call.index, call.size, call.classGiven),
+              std::tuple("RegEnumKeyExA", opened, indices[i], 260u, withClass[i]))
+        << "call " << i;
     EXPECT_EQ(call.classSize, withClass[i] ? 1u : 0u) << "call " << i;
   }
-  EXPECT_EQ(calls[2].status, reg::kMoreData);
-  EXPECT_EQ(calls[4].status, reg::kNoMoreItems);
-  EXPECT_EQ(calls[5].function, "RegCloseKey");
-  EXPECT_EQ(calls[5].key, opened);
+  EXPECT_EQ(c[2].status, reg::kMoreData);
+  EXPECT_EQ(c[4].status, reg::kNoMoreItems);
+  EXPECT_EQ(std::tie(c[5].function, c[5].key), std::tuple("RegCloseKey", opened));
 }
 
 // Some Windows versions copy the name even when only the class does not fit: then
@@ -322,7 +304,11 @@ TEST_F(EnumerationStandIn, AFailingValueCallEndsTheListingAndClosesTheKey) {
 TEST_F(EnumerationStandIn, NothingEscapesAndTheKeyIsClosedWhenThePlatformThrows) {
   Put("A", reg::kRegSz, Bytes("a"));
   Put("B", reg::kRegSz, Bytes("b"));
-  fake.throwAtValueIndex = 1;
+  // The second value's call does nothing and throws, as an out-of-memory would.
+  fake.InjectStatus("RegEnumValueA", reg::kNotEnoughMemory, 2);
+  fake.SetAfterCallHook([](const FakeRegistry::Call& c) {
+    if (c.status == reg::kNotEnoughMemory) throw std::bad_alloc();
+  });
   std::vector<String> names;
   EXPECT_NO_THROW(names = Values());
   EXPECT_EQ(names, std::vector<String>{u"A"});

@@ -57,15 +57,13 @@ TEST_P(Keys, CreateKeyWithoutANameCreatesTheSubkey) {
   if (fake() != nullptr) {
     ExpectCalls({"RegCreateKeyExA", "RegCloseKey"});
     const auto& create = fake()->Calls()[0];
-    EXPECT_EQ(create.key, reg::kCurrentUser);
-    EXPECT_EQ(create.name, Join("A"));
-    EXPECT_EQ(create.options, 0u) << "non-volatile";
-    EXPECT_EQ(create.access, reg::kKeyAllAccess);
-    EXPECT_TRUE(create.classGiven);
-    ASSERT_TRUE(create.securityGiven);
-    EXPECT_EQ(create.security.nLength, 0u);
-    EXPECT_EQ(create.security.lpSecurityDescriptor, 0u);
-    EXPECT_EQ(create.security.bInheritHandle, 0);
+    // Non-volatile, a class, and a security record given but zeroed.
+    EXPECT_EQ(std::tie(create.key, create.name, create.options, create.access, create.classGiven),
+              std::tuple(reg::kCurrentUser, Join("A"), 0u, reg::kKeyAllAccess, true));
+    const auto& sa = create.security;
+    EXPECT_EQ(
+        std::tie(create.securityGiven, sa.nLength, sa.lpSecurityDescriptor, sa.bInheritHandle),
+        std::tuple(true, 0u, 0u, 0));
     EXPECT_EQ(fake()->Calls()[1].key, create.result);
   }
   EXPECT_TRUE(HasKey("A"));
@@ -225,7 +223,7 @@ INSTANTIATE_BACKENDS(Keys);
 
 class KeysStandIn : public StandInTest {
  protected:
-  KeysStandIn() { fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0}); }
+  KeysStandIn() { Put("v", reg::kRegSz, {'x', 0}); }
 };
 
 TEST_F(KeysStandIn, KeyExistsIsFalseForAKeyThatMayNotBeRead) {
@@ -271,47 +269,24 @@ TEST_F(KeysStandIn, AFailingDeletionStillClosesTheKey) {
   EXPECT_EQ(fake.CallsTo("RegCloseKey").size(), 1u);
 }
 
-// A stand-in whose first call in any member throws what the row raises, before it
-// does anything, so that nothing is left open.
 struct Raised {
   const char* name;
   void (*raise)();
 };
-class Throwing : public FakeRegistry {
- public:
-  void (*raise)() = [] {};
-  RegStatus RegOpenKeyExA(RegHandle key, const char* path, uint32_t options, uint32_t access,
-                          RegHandle* opened) override {
-    raise();
-    return FakeRegistry::RegOpenKeyExA(key, path, options, access, opened);
-  }
-  RegStatus RegCreateKeyExA(RegHandle key, const char* path, uint32_t reserved, char* cls,
-                            uint32_t options, uint32_t access,
-                            const RegSecurityAttributes* security, RegHandle* made,
-                            uint32_t* disposition) override {
-    raise();
-    return FakeRegistry::RegCreateKeyExA(key, path, reserved, cls, options, access, security, made,
-                                         disposition);
-  }
-  RegStatus RegDeleteKeyA(RegHandle key, const char* path) override {
-    raise();
-    return FakeRegistry::RegDeleteKeyA(key, path);
-  }
-  RegStatus RegConnectRegistryA(const char* computer, RegHandle root, RegHandle* opened) override {
-    raise();
-    return FakeRegistry::RegConnectRegistryA(computer, root, opened);
-  }
-};
-class KeysWhateverIsThrown : public StandInTestOf<Throwing>,
-                             public ::testing::WithParamInterface<Raised> {};
+class KeysWhateverIsThrown : public StandInTest, public ::testing::WithParamInterface<Raised> {};
 
 // No member tells one exception from another, a container's own error included: in
 // the Windows builds this program links platform/ContainerErrors.cpp, as Burnisher
 // does, so there that error arrives as std::bad_alloc. Each member ends with its
 // failure result, and nothing changed.
 TEST_P(KeysWhateverIsThrown, EveryMemberEndsWithItsFailureResult) {
-  fake.PutValue(reg::kCurrentUser, kKey, "v", reg::kRegSz, {'x', 0});
-  fake.raise = GetParam().raise;
+  Put("v", reg::kRegSz, {'x', 0});
+  // Every member's first call does nothing, so that nothing is left open, and throws.
+  for (const char* first :
+       {"RegOpenKeyExA", "RegCreateKeyExA", "RegDeleteKeyA", "RegConnectRegistryA"}) {
+    fake.InjectStatus(first, reg::kAccessDenied);
+  }
+  fake.SetAfterCallHook([raise = GetParam().raise](const FakeRegistry::Call&) { raise(); });
   EXPECT_FALSE(routines.KeyExists());
   EXPECT_EQ(routines.GetRegistryValue(u"v", Variant(7)), Variant(7));
   EXPECT_FALSE(routines.SetRegistryValue(u"v", Variant(u"y"), reg::kRegSz));
@@ -323,7 +298,8 @@ TEST_P(KeysWhateverIsThrown, EveryMemberEndsWithItsFailureResult) {
   EXPECT_EQ(routines.ReadRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v"), Variant());
   EXPECT_FALSE(routines.WriteRemoteRegistryValue(u"STANDIN", reg::kLocalMachine, u"v",
                                                  Variant(u"y"), reg::kRegSz));
-  fake.raise = [] {};
+  EXPECT_EQ(fake.Calls().size(), 10u) << "a member went on past its first call";
+  fake.ClearFaults();
   EXPECT_EQ(routines.GetRegistryValue(u"v"), Variant(u"x"));
 }
 

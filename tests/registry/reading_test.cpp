@@ -156,30 +156,32 @@ INSTANTIATE_BACKEND_ROWS(Decoding, kDecoded);
 
 class ReadingStandIn : public StandInTest {
  protected:
-  void Put(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
-    fake.PutValue(reg::kCurrentUser, kKey, name, type, data);
-  }
   Variant Get(const std::u16string& name, const Variant& def = Variant::Missing()) {
     fake.ClearCalls();
     return routines.GetRegistryValue(name, def);
+  }
+  // Another writer's value "v" of `type`: `before` at the first query, `after` from then on.
+  void ChangeAfterTheFirstQuery(uint32_t type, const std::vector<uint8_t>& before,
+                                const std::vector<uint8_t>& after) {
+    Put("v", type, before);
+    fake.SetAfterCallHook([this, type, after](const FakeRegistry::Call& c) {
+      if (c.function != "RegQueryValueExA") return;
+      Put("v", type, after);
+      fake.SetAfterCallHook(nullptr);
+    });
   }
 };
 
 TEST_F(ReadingStandIn, OpensForReadingQueriesAndClosesNothingElse) {
   Put("v", reg::kRegSz, Bytes0("x"));
   Get(u"v");
-  const auto& calls = fake.Calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].function, "RegOpenKeyExA");
-  EXPECT_EQ(calls[0].key, reg::kCurrentUser);
-  EXPECT_EQ(calls[0].access, reg::kKeyRead);
-  EXPECT_EQ(calls[0].options, 0u);
-  EXPECT_EQ(calls[1].function, "RegQueryValueExA");
-  EXPECT_EQ(calls[1].key, calls[0].result);
-  EXPECT_EQ(calls[1].name, "v");
-  EXPECT_EQ(calls[1].size, 1024u);
-  EXPECT_EQ(calls[2].function, "RegCloseKey");
-  EXPECT_EQ(calls[2].key, calls[0].result);
+  const auto& c = fake.Calls();
+  ASSERT_EQ(c.size(), 3u);
+  EXPECT_EQ(std::tie(c[0].function, c[0].key, c[0].access, c[0].options),
+            std::tuple("RegOpenKeyExA", reg::kCurrentUser, reg::kKeyRead, 0u));
+  EXPECT_EQ(std::tie(c[1].function, c[1].key, c[1].name, c[1].size),
+            std::tuple("RegQueryValueExA", c[0].result, "v", 1024u));
+  EXPECT_EQ(std::tie(c[2].function, c[2].key), std::tuple("RegCloseKey", c[0].result));
 }
 
 TEST_F(ReadingStandIn, AFailedOpenClosesNothing) {
@@ -197,28 +199,15 @@ TEST_F(ReadingStandIn, AFailingQueryGivesTheDefaultAndClosesTheKey) {
 }
 
 TEST_F(ReadingStandIn, AValueThatGrowsBetweenTheQueriesIsNeverOverread) {
-  Put("grows", reg::kRegBinary, std::vector<uint8_t>(2000, 1));
-  bool grown = false;
-  fake.SetAfterCallHook([&](const FakeRegistry::Call& c) {
-    if (c.function == "RegQueryValueExA" && !grown) {
-      grown = true;
-      Put("grows", reg::kRegBinary, std::vector<uint8_t>(9000, 2));
-    }
-  });
-  EXPECT_EQ(Get(u"grows", Variant(u"d")), Variant(u"d"));
+  ChangeAfterTheFirstQuery(reg::kRegBinary, std::vector<uint8_t>(2000, 1),
+                           std::vector<uint8_t>(9000, 2));
+  EXPECT_EQ(Get(u"v", Variant(u"d")), Variant(u"d"));
   EXPECT_EQ(fake.CallsTo("RegQueryValueExA").size(), 2u) << "one retry, never a third query";
 }
 
 TEST_F(ReadingStandIn, AValueThatShrinksBetweenTheQueriesReadsWhatIsThere) {
-  Put("shrinks", reg::kRegSz, Bytes0(std::string(1500, 's')));
-  bool shrunk = false;
-  fake.SetAfterCallHook([&](const FakeRegistry::Call& c) {
-    if (c.function == "RegQueryValueExA" && !shrunk) {
-      shrunk = true;
-      Put("shrinks", reg::kRegSz, Bytes0("tiny"));
-    }
-  });
-  EXPECT_EQ(Get(u"shrinks"), Variant(u"tiny"));
+  ChangeAfterTheFirstQuery(reg::kRegSz, Bytes0(std::string(1500, 's')), Bytes0("tiny"));
+  EXPECT_EQ(Get(u"v"), Variant(u"tiny"));
 }
 
 TEST_F(ReadingStandIn, AFailedExpansionGivesEmptyText) {

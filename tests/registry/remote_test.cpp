@@ -71,9 +71,8 @@ TEST_P(Remote, AnUnknownComputerIsAnErrorOtherFailuresAreEmpty) {
   EXPECT_EQ(Read(u"NoSuchComputerBn", u"dw"), Variant(u"Error!"));
   EXPECT_EQ(Read(self, u"missing"), Variant()) << "a missing value is never an error";
   EXPECT_EQ(Read(self, u"dw", path + u"\\NoSuchKey"), Variant());
-  const int32_t dword = 4;
-  EXPECT_FALSE(Write(u"NoSuchComputerBn", u"w", Variant(1), dword));
-  EXPECT_FALSE(Write(self, u"w", Variant(1), dword, path + u"\\NoSuchKey"));
+  EXPECT_FALSE(Write(u"NoSuchComputerBn", u"w", Variant(1), 4));
+  EXPECT_FALSE(Write(self, u"w", Variant(1), 4, path + u"\\NoSuchKey"));
   EXPECT_FALSE(HasKey("NoSuchKey")) << "the writer never creates a key";
 }
 
@@ -88,12 +87,9 @@ TEST_P(Remote, AValueWrittenRemotelyReadsBackLocallyAndRemotely) {
   EXPECT_FALSE(HasValue("R", "skip"));
   EXPECT_FALSE(HasValue("R", "bad"));
 
-  RegistryRoutines local(api());
-  local.hkey(reg::kLocalMachine);
-  local.KeyRoot(path);
-  local.Subkey(u"R");
-  EXPECT_EQ(local.GetRegistryValue(u"text"), Variant(u"abc"));
-  EXPECT_EQ(local.GetRegistryValue(u"num"), Variant(-1));
+  routines().hkey(reg::kLocalMachine);
+  EXPECT_EQ(routines().GetRegistryValue(u"text"), Variant(u"abc"));
+  EXPECT_EQ(routines().GetRegistryValue(u"num"), Variant(-1));
 }
 
 TEST_P(Remote, TheUsersRootIsReachedToo) {
@@ -102,10 +98,8 @@ TEST_P(Remote, TheUsersRootIsReachedToo) {
   ASSERT_EQ(api().RegCreateKeyExA(reg::kUsers, key.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
                                   nullptr, &h, nullptr),
             reg::kSuccess);
-  const String keyPath(key.begin(), key.end());
-  const int32_t dword = 4;
-  EXPECT_TRUE(
-      routines().WriteRemoteRegistryValue(self, reg::kUsers, u"u", Variant(7), dword, keyPath));
+  const String keyPath = Wide(key);
+  EXPECT_TRUE(routines().WriteRemoteRegistryValue(self, reg::kUsers, u"u", Variant(7), 4, keyPath));
   EXPECT_EQ(routines().ReadRemoteRegistryValue(self, reg::kUsers, u"u", keyPath), Variant(7));
   api().RegDeleteValueA(h, "u");
   api().RegCloseKey(h);
@@ -147,12 +141,11 @@ TEST_F(RemoteStandIn, ReadsTheNamedComputersRegistry) {
 // Named, a computer (this one too) offers only HKLM, HKU and HKEY_PERFORMANCE_DATA;
 // the local registry's other roots are reached without a name.
 TEST_F(RemoteStandIn, OtherRootsOfANamedComputerAreRefused) {
-  const int32_t sz = 1;
   fake.PutValue(reg::kCurrentUser, "Software\\A\\B", "v", reg::kRegSz, {'c', 0});
   for (const char16_t* computer : {u"FAR", u"STANDIN", u"\\\\standin"}) {
     for (const RegHandle root : {reg::kCurrentUser, reg::kClassesRoot, reg::kCurrentConfig}) {
       EXPECT_EQ(Read(computer, root), Variant(u"Error!"));
-      EXPECT_FALSE(Write(computer, Variant(u"x"), sz, root));
+      EXPECT_FALSE(Write(computer, Variant(u"x"), 1, root));
     }
   }
   EXPECT_EQ(fake.CallsTo("RegConnectRegistryA")[0].status, reg::kInvalidHandle);
@@ -163,14 +156,13 @@ TEST_F(RemoteStandIn, OtherRootsOfANamedComputerAreRefused) {
 // nothing, a computer whose Remote Registry service is stopped, one that refuses the
 // logon, and a slow link that times out.
 TEST_F(RemoteStandIn, ConnectionsThatFailGiveErrorAndFalseAndHoldNothing) {
-  const int32_t dword = 4;
   for (const RegStatus status : {reg::kBadNetPath, 1722 /*RPC_S_SERVER_UNAVAILABLE*/,
                                  reg::kAccessDenied, 121 /*ERROR_SEM_TIMEOUT*/}) {
     fake.ClearFaults();
     fake.InjectStatus("RegConnectRegistryA", status);
     fake.ClearCalls();
     EXPECT_EQ(Read(u"FAR"), Variant(u"Error!")) << status;
-    EXPECT_FALSE(Write(u"FAR", Variant(1), dword)) << status;
+    EXPECT_FALSE(Write(u"FAR", Variant(1), 4)) << status;
     EXPECT_EQ(fake.Calls().size(), 2u) << "only the two connections were tried";
   }
   fake.ClearFaults();
@@ -180,40 +172,34 @@ TEST_F(RemoteStandIn, ConnectionsThatFailGiveErrorAndFalseAndHoldNothing) {
 
 TEST_F(RemoteStandIn, ReadableButNotFullyOpenableGivesEmptyAndFalse) {
   fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u, "FAR");
-  const int32_t sz = 1;
   EXPECT_EQ(Read(u"FAR"), Variant());
-  EXPECT_FALSE(Write(u"FAR", Variant(u"x"), sz));
+  EXPECT_FALSE(Write(u"FAR", Variant(u"x"), 1));
   // The local reader asks for reading only, so it still succeeds there.
-  RegistryRoutines local(fake);
-  local.hkey(reg::kLocalMachine);
-  local.KeyRoot(u"Software\\A");
-  local.Subkey(u"B");
+  routines.hkey(reg::kLocalMachine);
   fake.DenyAccess(reg::kLocalMachine, "Software\\A\\B", 0x00020006 & ~0x00020000u);
-  EXPECT_EQ(local.GetRegistryValue(u"v"), Variant(u"home"));
+  EXPECT_EQ(routines.GetRegistryValue(u"v"), Variant(u"home"));
 }
 
 TEST_F(RemoteStandIn, ClosesTheKeyThenTheConnectionOnEveryPath) {
-  const int32_t dword = 4;
   for (const auto& keyPath : {std::optional<String>(), std::optional<String>(u"Software\\Nope")}) {
     fake.ClearCalls();
     Read(u"FAR", reg::kLocalMachine, keyPath);
-    Write(u"FAR", Variant(3), dword, reg::kLocalMachine, keyPath);
+    Write(u"FAR", Variant(3), 4, reg::kLocalMachine, keyPath);
     EXPECT_EQ(fake.OpenHandleCount(), 0);
   }
   fake.ClearCalls();
   Read(u"FAR");
   const auto& c = fake.Calls();
   ASSERT_GE(c.size(), 5u);
-  EXPECT_EQ(c[0].function, "RegConnectRegistryA");
-  EXPECT_EQ(c[0].name, "FAR");
-  EXPECT_EQ(c[0].key, reg::kLocalMachine);
-  EXPECT_EQ(c[1].function, "RegOpenKeyExA");
-  EXPECT_EQ(c[1].key, c[0].result);
-  EXPECT_EQ(c[1].name, "Software\\A\\B");
-  EXPECT_EQ(c[c.size() - 2].function, "RegCloseKey");
-  EXPECT_EQ(c[c.size() - 2].key, c[1].result) << "the key first";
-  EXPECT_EQ(c.back().function, "RegCloseKey");
-  EXPECT_EQ(c.back().key, c[0].result) << "then the connection";
+  EXPECT_EQ(std::tie(c[0].function, c[0].name, c[0].key),
+            std::tuple("RegConnectRegistryA", "FAR", reg::kLocalMachine));
+  EXPECT_EQ(std::tie(c[1].function, c[1].key, c[1].name),
+            std::tuple("RegOpenKeyExA", c[0].result, "Software\\A\\B"));
+  const auto& key = c[c.size() - 2];
+  EXPECT_EQ(std::tie(key.function, key.key), std::tuple("RegCloseKey", c[1].result))
+      << "the key first";
+  EXPECT_EQ(std::tie(c.back().function, c.back().key), std::tuple("RegCloseKey", c[0].result))
+      << "then the connection";
 }
 
 TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
@@ -235,18 +221,16 @@ TEST_F(RemoteStandIn, WritesTheSameBytesAsTheLocalWriter) {
       EXPECT_EQ(local, remote) << "type " << type;
       ASSERT_EQ(localSets.size(), remoteSets.size()) << "type " << type;
       for (size_t i = 0; i < localSets.size(); ++i) {
-        EXPECT_EQ(localSets[i].type, remoteSets[i].type);
-        EXPECT_EQ(localSets[i].data, remoteSets[i].data);
-        EXPECT_EQ(localSets[i].size, remoteSets[i].size);
+        const auto& [l, r] = std::tie(localSets[i], remoteSets[i]);
+        EXPECT_EQ(std::tie(l.type, l.data, l.size), std::tie(r.type, r.data, r.size));
       }
     }
   }
 }
 
 TEST_F(RemoteStandIn, AnEmptyKeyPathWritesToTheRemoteRootItself) {
-  const int32_t sz = 1;
   EXPECT_TRUE(routines.WriteRemoteRegistryValue(u"FAR", reg::kLocalMachine, u"atRoot",
-                                                Variant(u"r"), sz, String()));
+                                                Variant(u"r"), 1, String()));
   EXPECT_TRUE(fake.GetStored(reg::kLocalMachine, "", "atRoot", "FAR").has_value());
   EXPECT_FALSE(fake.GetStored(reg::kLocalMachine, "", "atRoot").has_value());
 }

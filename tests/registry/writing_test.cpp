@@ -8,7 +8,6 @@
 #include <optional>
 #include <tuple>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "common/NumberText.h"
@@ -45,17 +44,13 @@ class WritingOf : public RoutinesTestOf<Param> {
     if (FakeRegistry* fake = this->fake()) {
       const auto opens = fake->CallsTo("RegOpenKeyExA");
       ASSERT_EQ(opens.size(), 1u);
-      EXPECT_EQ(opens[0].key, reg::kCurrentUser);
-      EXPECT_EQ(opens[0].name, this->Join("W"));
-      EXPECT_EQ(opens[0].access, reg::kKeyWrite);
-      EXPECT_EQ(opens[0].options, 0u);
+      EXPECT_EQ(std::tie(opens[0].key, opens[0].name, opens[0].access, opens[0].options),
+                std::tuple(reg::kCurrentUser, this->Join("W"), reg::kKeyWrite, 0u));
       const auto sets = fake->CallsTo("RegSetValueExA");
       ASSERT_EQ(sets.size(), 1u);
-      EXPECT_EQ(sets[0].key, opens[0].result);
-      EXPECT_EQ(sets[0].name, name);
-      EXPECT_EQ(sets[0].type, static_cast<uint32_t>(type));
+      EXPECT_EQ(std::tie(sets[0].key, sets[0].name, sets[0].type, sets[0].data),
+                std::tuple(opens[0].result, name, static_cast<uint32_t>(type), bytes));
       EXPECT_EQ(sets[0].size, bytes.size());
-      EXPECT_EQ(sets[0].data, bytes);
       EXPECT_EQ(fake->CallsTo("RegCloseKey").size(), 1u);
     }
     EXPECT_EQ(this->Stored("W", name),

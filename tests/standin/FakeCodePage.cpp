@@ -24,17 +24,13 @@ constexpr std::array<char16_t, 32> kHigh1252 = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char16_t Decode1252(unsigned char b) {
-  return (b >= 0x80 && b < 0xA0) ? kHigh1252[b - 0x80u] : static_cast<char16_t>(b);
-}
-
-int Encode1252(char16_t u) {
-  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
-  for (size_t i = 0; i < kHigh1252.size(); ++i) {
-    if (kHigh1252[i] == u) return static_cast<int>(0x80 + i);
+constexpr SingleByteTable k1252 = [] {
+  SingleByteTable t{1252, {}};
+  for (size_t i = 0; i < t.high.size(); ++i) {
+    t.high[i] = i < kHigh1252.size() ? kHigh1252[i] : static_cast<char16_t>(0x80 + i);
   }
-  return -1;
-}
+  return t;
+}();
 
 // ---- 932 ----------------------------------------------------------------------------
 
@@ -71,12 +67,17 @@ int Single932(unsigned char b) {
   return -1;
 }
 
-// Character to code. Several codes share a character (NEC's and IBM's copies of
-// the same symbols and kanji): the first code wins, except that the NEC-selected
-// IBM rows (0xED40-0xEEFC) yield to IBM's own (0xFA40-), as in Windows' table.
+// Character to code, a single byte's before any pair's. Several codes share a
+// character (NEC's and IBM's copies of the same symbols and kanji): the first code
+// wins, except that the NEC-selected IBM rows (0xED40-0xEEFC) yield to IBM's own
+// (0xFA40-), as in Windows' table.
 const std::unordered_map<char16_t, uint16_t>& Reverse932() {
   static const auto table = [] {
     std::unordered_map<char16_t, uint16_t> map;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      const int u = Single932(static_cast<unsigned char>(b));
+      if (u >= 0) map.emplace(static_cast<char16_t>(u), static_cast<uint16_t>(b));
+    }
     for (const bool necSelected : {false, true}) {
       for (size_t l = 0; l < kCp932DoubleBytes.size(); ++l) {
         const unsigned char lead = LeadOf(l);
@@ -95,20 +96,11 @@ const std::unordered_map<char16_t, uint16_t>& Reverse932() {
 // ---- UTF-8 --------------------------------------------------------------------------
 
 void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  const int trail = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+  const uint32_t lead = trail == 0 ? 0 : (0xFF00u >> (trail + 1)) & 0xFFu;  // 110, 1110, 11110
+  out.push_back(static_cast<char>(lead | (cp >> (6 * trail))));
+  for (int k = trail - 1; k >= 0; --k) {
+    out.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
   }
 }
 
@@ -150,34 +142,26 @@ std::u16string DecodeUtf8(std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
     const auto b = static_cast<unsigned char>(bytes[i]);
-    size_t len = 0;
-    uint32_t cp = 0;
-    uint32_t min = 0;
-    if (b < 0x80) {
-      len = 1;
-      cp = b;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      len = 2, cp = b & 0x1Fu, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3, cp = b & 0x0Fu, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4, cp = b & 0x07u, min = 0x10000;
-    }
+    const size_t len = b < 0x80                   ? 1
+                       : (b >= 0xC2 && b <= 0xDF) ? 2
+                       : (b >= 0xE0 && b <= 0xEF) ? 3
+                       : (b >= 0xF0 && b <= 0xF4) ? 4
+                                                  : 0;
+    constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    uint32_t cp = len <= 1 ? b : b & (0x7Fu >> len);
     bool ok = len > 0 && i + len <= bytes.size();
     for (size_t k = 1; ok && k < len; ++k) {
       const auto c = static_cast<unsigned char>(bytes[i + k]);
       ok = (c & 0xC0) == 0x80;
       cp = (cp << 6) | (c & 0x3Fu);
     }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
-      // One substitute per byte that starts no valid sequence.
-      out.push_back(0xFFFD);
+    if (ok && cp >= kShortest[len] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+      AppendUtf16(out, cp);
+      i += len;
+    } else {
+      out.push_back(0xFFFD);  // one substitute per byte that starts no valid sequence
       ++i;
-      continue;
     }
-    AppendUtf16(out, cp);
-    i += len;
   }
   return out;
 }
@@ -185,10 +169,11 @@ std::u16string DecodeUtf8(std::string_view bytes) {
 }  // namespace
 
 CodePage::CodePage(uint32_t id) : id_(id) {
+  if (id == 1252) table_ = &k1252;
   for (const SingleByteTable& t : kSingleByteTables) {
     if (t.id == id) table_ = &t;
   }
-  if (id != 1252 && id != 932 && id != 65001 && table_ == nullptr) {
+  if (id != 932 && id != 65001 && table_ == nullptr) {
     throw std::invalid_argument("FakeRegistry: code page " + std::to_string(id) +
                                 " is not modelled");
   }
@@ -204,34 +189,17 @@ int32_t CodePage::Encode(std::u16string_view text, uint32_t flags, const char* d
   const char substitute = defaultChar != nullptr ? defaultChar[0] : '?';
   out.reserve(text.size());
   for (const char16_t u : text) {
-    if (id_ == 1252) {
-      const int b = Encode1252(u);
-      out.push_back(b >= 0 ? static_cast<char>(b) : substitute);
-      continue;
-    }
-    if (table_ != nullptr) {
-      const auto it =
-          u < 0x80 ? table_->high.end() : std::find(table_->high.begin(), table_->high.end(), u);
-      out.push_back(u < 0x80 ? static_cast<char>(u)
-                    : it != table_->high.end()
-                        ? static_cast<char>(0x80 + (it - table_->high.begin()))
-                        : substitute);
-      continue;
-    }
     if (u < 0x80) {
       out.push_back(static_cast<char>(u));
-    } else if (u == 0x80 || u == 0xF8F0 || (u >= 0xFF61 && u <= 0xFF9F) ||
-               (u >= 0xF8F1 && u <= 0xF8F3)) {
-      const int b = u == 0x80     ? 0x80
-                    : u == 0xF8F0 ? 0xA0
-                    : u >= 0xFF61 ? 0xA1 + (u - 0xFF61)
-                                  : 0xFD + (u - 0xF8F1);
-      out.push_back(static_cast<char>(b));
-    } else if (const auto it = Reverse932().find(u); it != Reverse932().end()) {
-      out.push_back(static_cast<char>(it->second >> 8));
-      out.push_back(static_cast<char>(it->second & 0xFF));
-    } else {
+    } else if (table_ != nullptr) {
+      const auto it = std::find(table_->high.begin(), table_->high.end(), u);
+      out.push_back(it != table_->high.end() ? static_cast<char>(0x80 + (it - table_->high.begin()))
+                                             : substitute);
+    } else if (const auto it = Reverse932().find(u); it == Reverse932().end()) {
       out.push_back(substitute);
+    } else {
+      if (it->second > 0xFF) out.push_back(static_cast<char>(it->second >> 8));
+      out.push_back(static_cast<char>(it->second & 0xFF));
     }
   }
   return 0;
@@ -243,10 +211,6 @@ std::u16string CodePage::Decode(std::string_view bytes) const {
   out.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
-    if (id_ == 1252) {
-      out.push_back(Decode1252(b));
-      continue;
-    }
     if (table_ != nullptr) {
       out.push_back(b < 0x80 ? static_cast<char16_t>(b) : table_->high[b - 0x80u]);
       continue;

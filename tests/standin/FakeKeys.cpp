@@ -40,14 +40,6 @@ uint32_t MapAccess(uint32_t sam, uint32_t denied) {
 
 // ---- The tree ------------------------------------------------------------------------
 
-FakeRegistry::Impl::Computer& FakeRegistry::Impl::ComputerNamed(const std::string& name) {
-  const std::string bare = StripMachinePrefix(name);
-  if (bare.empty() || SameName(bare, localName)) return local;
-  const auto it = remote.find(Fold(bare));
-  if (it == remote.end()) throw std::invalid_argument("FakeRegistry: unknown computer " + name);
-  return it->second;
-}
-
 const FakeRegistry::Impl::Computer* FakeRegistry::Impl::FindComputer(
     const std::string& name) const {
   const std::string bare = StripMachinePrefix(name);
@@ -78,24 +70,19 @@ std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::AddChild(Key& paren
   return child;
 }
 
-std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::MakePath(RegHandle root,
-                                                                      const std::string& path,
-                                                                      const std::string& computer) {
-  auto key = RootOf(ComputerNamed(computer), root);
-  for (const auto& part : SplitPath(path)) {
-    auto next = key->Child(Fold(part));
-    key = next ? next : AddChild(*key, part);
-  }
-  return key;
-}
-
-std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::FindPath(
-    RegHandle root, const std::string& path, const std::string& computer) const {
+std::shared_ptr<FakeRegistry::Impl::Key> FakeRegistry::Impl::KeyAt(RegHandle root,
+                                                                   const std::string& path,
+                                                                   const std::string& computer,
+                                                                   bool make) {
   const Computer* c = FindComputer(computer);
+  if (c == nullptr && make)
+    throw std::invalid_argument("FakeRegistry: unknown computer " + computer);
   if (c == nullptr) return nullptr;
   auto key = RootOf(*c, root);
   for (const auto& part : SplitPath(path)) {
-    if (!(key = key->Child(Fold(part)))) return nullptr;
+    auto next = key->Child(Fold(part));
+    if (!next && !make) return nullptr;
+    key = next ? next : AddChild(*key, part);
   }
   return key;
 }
@@ -120,21 +107,16 @@ RegHandle FakeRegistry::Impl::NewHandle(std::shared_ptr<Key> key, uint32_t grant
   return h;
 }
 
-RegStatus FakeRegistry::Impl::Resolve(RegHandle h, Handle& out) const {
+RegStatus FakeRegistry::Impl::Resolve(RegHandle h, Handle& out, uint32_t right) const {
   if (IsRoot(h)) {
     const auto& root = local.roots[RootIndex(h)];
     out = Handle{root, reg::kKeyAllAccess & ~root->denied};
-    return reg::kSuccess;
+  } else if (const auto it = handles.find(h); it != handles.end()) {
+    out = it->second;
+    if (out.key->deleted) return reg::kKeyDeleted;
+  } else {
+    return reg::kInvalidHandle;
   }
-  const auto it = handles.find(h);
-  if (it == handles.end()) return reg::kInvalidHandle;
-  out = it->second;
-  return out.key->deleted ? reg::kKeyDeleted : reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::ResolveFor(RegHandle h, uint32_t right, Handle& out) const {
-  const RegStatus st = Resolve(h, out);
-  if (st != reg::kSuccess) return st;
   return (out.granted & right) == right ? reg::kSuccess : reg::kAccessDenied;
 }
 
@@ -153,188 +135,7 @@ RegStatus FakeRegistry::Impl::ParsePath(RegHandle h, std::string_view path,
   return reg::kSuccess;
 }
 
-// ---- Keys ----------------------------------------------------------------------------
-
-RegStatus FakeRegistry::Impl::Open(RegHandle hKey, const char* sub, uint32_t sam, RegHandle* out,
-                                   Call& call) {
-  if (out == nullptr) return reg::kInvalidParameter;
-  Handle base;
-  if (const RegStatus st = Resolve(hKey, base); st != reg::kSuccess) return st;
-  const std::string_view path = sub != nullptr ? sub : "";
-  if (path.empty() && IsRoot(hKey)) {
-    *out = hKey;  // the pseudo-handle itself, nothing to close
-    call.result = hKey;
-    return reg::kSuccess;
-  }
-  *out = 0;
-  std::vector<std::string> parts;
-  if (const RegStatus st = ParsePath(hKey, path, parts); st != reg::kSuccess) return st;
-  auto key = base.key;
-  for (const auto& p : parts) {
-    if (!(key = key->Child(Fold(p)))) return reg::kFileNotFound;
-  }
-  const uint32_t granted = MapAccess(sam, key->denied);
-  if ((granted & key->denied) != 0) return reg::kAccessDenied;
-  *out = call.result = NewHandle(key, granted);
-  return reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::Create(RegHandle hKey, const char* sub, const char* cls,
-                                     uint32_t options, uint32_t sam, RegHandle* out,
-                                     uint32_t* disposition, Call& call) {
-  if (out == nullptr) return kBadKey;
-  if (sub == nullptr) return reg::kInvalidParameter;
-  Handle base;
-  if (const RegStatus st = Resolve(hKey, base); st != reg::kSuccess) return st;
-  std::vector<std::string> parts;
-  if (const RegStatus st = ParsePath(hKey, sub, parts); st != reg::kSuccess) return st;
-  const bool wantVolatile = (options & kOptionVolatile) != 0;
-  // Check the whole path before making anything, so a refusal leaves no level behind.
-  auto key = base.key;
-  size_t existing = 0;
-  for (; existing < parts.size(); ++existing) {
-    auto next = key->Child(Fold(parts[existing]));
-    if (!next) break;
-    key = next;
-  }
-  const bool createsAny = existing < parts.size();
-  if (createsAny) {
-    if ((key->denied & kCreateSubKey) != 0) return reg::kAccessDenied;
-    if (key->isVolatile && !wantVolatile) return kChildMustBeVolatile;
-  }
-  const uint32_t granted = MapAccess(sam, key->denied);
-  if (!createsAny && (granted & key->denied) != 0) return reg::kAccessDenied;
-  for (size_t i = existing; i < parts.size(); ++i) {
-    key = AddChild(*key, parts[i]);
-    key->isVolatile = wantVolatile;
-  }
-  if (createsAny && cls != nullptr) key->className = cls;
-  if (disposition != nullptr) *disposition = createsAny ? kCreatedNew : kOpenedExisting;
-  *out = call.result = NewHandle(key, granted);
-  return reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::DeleteKey(RegHandle hKey, const char* sub) {
-  if (sub == nullptr) return reg::kInvalidParameter;
-  Handle base;
-  if (const RegStatus st = Resolve(hKey, base); st != reg::kSuccess) return st;
-  std::vector<std::string> parts;
-  if (const RegStatus st = ParsePath(hKey, sub, parts); st != reg::kSuccess) return st;
-  auto key = base.key;
-  for (const auto& p : parts) {
-    if (!(key = key->Child(Fold(p)))) return reg::kFileNotFound;
-  }
-  // A root has no parent to leave; a key with subkeys cannot be deleted.
-  if (key->parent == nullptr || (key->denied & kDelete) != 0 || !key->children.empty()) {
-    return reg::kAccessDenied;
-  }
-  Key* parent = key->parent;
-  key->deleted = true;
-  key->parent = nullptr;
-  parent->children.erase(Fold(key->name));
-  Touch(*parent);
-  return reg::kSuccess;
-}
-
-// ---- Values --------------------------------------------------------------------------
-
-RegStatus FakeRegistry::Impl::QueryValue(RegHandle hKey, const char* name, uint32_t* type,
-                                         uint8_t* data, uint32_t* cb) {
-  Handle h;
-  if (const RegStatus st = ResolveFor(hKey, kQueryValue, h); st != reg::kSuccess) return st;
-  if (data != nullptr && cb == nullptr) return reg::kInvalidParameter;
-  const Value* v = h.key->FindValue(Fold(name != nullptr ? name : ""));
-  if (v == nullptr) {
-    if (data == nullptr && cb != nullptr) *cb = 0;
-    return reg::kFileNotFound;
-  }
-  if (type != nullptr) *type = v->type;
-  if (cb == nullptr) return reg::kSuccess;
-  // Data is held in the code page's bytes, so its size is the ANSI byte count.
-  const auto size = static_cast<uint32_t>(v->data.size());
-  if (data == nullptr) {
-    *cb = size;
-    return reg::kSuccess;
-  }
-  if (*cb < size) {
-    *cb = size;  // the buffer stays as it was
-    return reg::kMoreData;
-  }
-  if (size > 0) std::memcpy(data, v->data.data(), size);
-  // Windows terminates a string stored without its NUL when there is room,
-  // without counting the terminator.
-  if (IsStringType(v->type) && size > 0 && v->data.back() != 0 && *cb > size) data[size] = 0;
-  *cb = size;
-  return reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::SetValue(RegHandle hKey, const char* name, uint32_t type,
-                                       const uint8_t* data, uint32_t cb) {
-  Handle h;
-  if (const RegStatus st = ResolveFor(hKey, kSetValue, h); st != reg::kSuccess) return st;
-  const std::string_view n = name != nullptr ? name : "";
-  if (NameLength(n) > kMaxValueName) return reg::kInvalidParameter;
-  if (data == nullptr && cb > 0) return kNoAccess;
-  // For a string type whose counted data does not end in NUL, Windows (NT) looks at
-  // the byte after it and, when that is NUL, stores it too: callers that count an
-  // ANSI string without its terminator still get one stored. Like Windows this
-  // reads one byte past cbData, so a caller must own that byte (ASan says if not).
-  uint32_t count = cb;
-  if (IsStringType(type) && data != nullptr && cb > 0 && data[cb - 1] != 0 && data[cb] == 0) {
-    ++count;
-  }
-  std::vector<uint8_t> bytes(data, data + count);
-  StoreValue(*h.key, std::string(n), type, std::move(bytes));
-  Touch(*h.key);
-  return reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::DeleteValue(RegHandle hKey, const char* name) {
-  Handle h;
-  if (const RegStatus st = ResolveFor(hKey, kSetValue, h); st != reg::kSuccess) return st;
-  const std::u16string f = Fold(name != nullptr ? name : "");
-  auto& vals = h.key->values;
-  const auto it =
-      std::find_if(vals.begin(), vals.end(), [&](const Value& v) { return v.folded == f; });
-  if (it == vals.end()) return reg::kFileNotFound;
-  vals.erase(it);
-  Touch(*h.key);
-  return reg::kSuccess;
-}
-
-// ---- Other computers and closing -----------------------------------------------------
-
-RegStatus FakeRegistry::Impl::Connect(const char* machine, RegHandle hKey, RegHandle* out,
-                                      Call& call) {
-  if (out == nullptr) return reg::kInvalidParameter;
-  if (!IsRoot(hKey)) return reg::kInvalidHandle;
-  const std::string bare = StripMachinePrefix(machine != nullptr ? machine : "");
-  const Computer* c = nullptr;
-  if (bare.empty() || SameName(bare, localName)) {
-    c = &local;
-  } else if (const auto it = remote.find(Fold(bare)); it != remote.end()) {
-    c = &it->second;
-  } else {
-    return reg::kBadNetPath;
-  }
-  // A computer reached by its name, this one too, serves only these roots (Windows
-  // goes through the remote registry service whenever a name is given; Wine does
-  // not check).
-  if (!bare.empty() && hKey != reg::kLocalMachine && hKey != reg::kUsers &&
-      hKey != reg::kPerformanceData) {
-    return reg::kInvalidHandle;
-  }
-  const auto& root = c->roots[RootIndex(hKey)];
-  *out = call.result = NewHandle(root, reg::kKeyAllAccess & ~root->denied);
-  return reg::kSuccess;
-}
-
-RegStatus FakeRegistry::Impl::Close(RegHandle hKey) {
-  if (IsRoot(hKey)) return reg::kSuccess;
-  return handles.erase(hKey) == 1 ? reg::kSuccess : reg::kInvalidHandle;
-}
-
-// ---- RegistryApi ---------------------------------------------------------------------
+// ---- RegistryApi: keys ---------------------------------------------------------------
 
 FakeRegistry::FakeRegistry(std::string localName, uint32_t codePage)
     : impl_(std::make_unique<Impl>(std::move(localName), codePage)) {}
@@ -347,31 +148,25 @@ RegStatus FakeRegistry::RegOpenKeyExA(RegHandle hKey, const char* lpSubKey, uint
   c.options = ulOptions;
   c.access = samDesired;
   return impl_->Run(std::move(c), [&](Call& call) {
-    return impl_->Open(hKey, lpSubKey, samDesired, phkResult, call);
-  });
-}
-
-RegStatus FakeRegistry::RegQueryValueExA(RegHandle hKey, const char* lpValueName,
-                                         uint32_t* lpReserved, uint32_t* lpType, uint8_t* lpData,
-                                         uint32_t* lpcbData) {
-  Call c = NewCall("RegQueryValueExA", hKey, lpValueName);
-  c.size = lpcbData != nullptr ? *lpcbData : 0;
-  c.dataGiven = lpData != nullptr;
-  return impl_->Run(std::move(c), [&](Call&) {
-    if (lpReserved != nullptr) return reg::kInvalidParameter;
-    return impl_->QueryValue(hKey, lpValueName, lpType, lpData, lpcbData);
-  });
-}
-
-RegStatus FakeRegistry::RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t,
-                                       uint32_t dwType, const uint8_t* lpData, uint32_t cbData) {
-  Call c = NewCall("RegSetValueExA", hKey, lpValueName);
-  c.type = dwType;
-  c.size = cbData;
-  c.dataGiven = lpData != nullptr;
-  if (lpData != nullptr) c.data.assign(lpData, lpData + cbData);
-  return impl_->Run(std::move(c), [&](Call&) {
-    return impl_->SetValue(hKey, lpValueName, dwType, lpData, cbData);
+    if (phkResult == nullptr) return reg::kInvalidParameter;
+    Impl::Handle base;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
+    const std::string_view path = lpSubKey != nullptr ? lpSubKey : "";
+    if (path.empty() && IsRoot(hKey)) {
+      *phkResult = call.result = hKey;  // the pseudo-handle itself, nothing to close
+      return reg::kSuccess;
+    }
+    *phkResult = 0;
+    std::vector<std::string> parts;
+    if (const RegStatus st = impl_->ParsePath(hKey, path, parts); st != reg::kSuccess) return st;
+    auto key = base.key;
+    for (const auto& p : parts) {
+      if (!(key = key->Child(impl_->Fold(p)))) return reg::kFileNotFound;
+    }
+    const uint32_t granted = MapAccess(samDesired, key->denied);
+    if ((granted & key->denied) != 0) return reg::kAccessDenied;
+    *phkResult = call.result = impl_->NewHandle(key, granted);
+    return reg::kSuccess;
   });
 }
 
@@ -386,31 +181,179 @@ RegStatus FakeRegistry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, ui
   c.securityGiven = lpSecurityAttributes != nullptr;
   if (lpSecurityAttributes != nullptr) c.security = *lpSecurityAttributes;
   return impl_->Run(std::move(c), [&](Call& call) {
-    return impl_->Create(hKey, lpSubKey, lpClass, dwOptions, samDesired, phkResult, lpdwDisposition,
-                         call);
+    if (phkResult == nullptr) return kBadKey;
+    if (lpSubKey == nullptr) return reg::kInvalidParameter;
+    Impl::Handle base;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
+    std::vector<std::string> parts;
+    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+      return st;
+    const bool wantVolatile = (dwOptions & kOptionVolatile) != 0;
+    // Check the whole path before making anything, so a refusal leaves no level behind.
+    auto key = base.key;
+    size_t existing = 0;
+    for (; existing < parts.size(); ++existing) {
+      auto next = key->Child(impl_->Fold(parts[existing]));
+      if (!next) break;
+      key = next;
+    }
+    const bool createsAny = existing < parts.size();
+    if (createsAny) {
+      if ((key->denied & kCreateSubKey) != 0) return reg::kAccessDenied;
+      if (key->isVolatile && !wantVolatile) return kChildMustBeVolatile;
+    }
+    const uint32_t granted = MapAccess(samDesired, key->denied);
+    if (!createsAny && (granted & key->denied) != 0) return reg::kAccessDenied;
+    for (size_t i = existing; i < parts.size(); ++i) {
+      key = impl_->AddChild(*key, parts[i]);
+      key->isVolatile = wantVolatile;
+    }
+    if (createsAny && lpClass != nullptr) key->className = lpClass;
+    if (lpdwDisposition != nullptr) *lpdwDisposition = createsAny ? kCreatedNew : kOpenedExisting;
+    *phkResult = call.result = impl_->NewHandle(key, granted);
+    return reg::kSuccess;
   });
 }
 
 RegStatus FakeRegistry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
-  return impl_->Run(NewCall("RegDeleteKeyA", hKey, lpSubKey),
-                    [&](Call&) { return impl_->DeleteKey(hKey, lpSubKey); });
+  return impl_->Run(NewCall("RegDeleteKeyA", hKey, lpSubKey), [&](Call&) {
+    if (lpSubKey == nullptr) return reg::kInvalidParameter;
+    Impl::Handle base;
+    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
+    std::vector<std::string> parts;
+    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+      return st;
+    auto key = base.key;
+    for (const auto& p : parts) {
+      if (!(key = key->Child(impl_->Fold(p)))) return reg::kFileNotFound;
+    }
+    // A root has no parent to leave; a key with subkeys cannot be deleted.
+    if (key->parent == nullptr || (key->denied & kDelete) != 0 || !key->children.empty()) {
+      return reg::kAccessDenied;
+    }
+    Impl::Key* parent = key->parent;
+    key->deleted = true;
+    key->parent = nullptr;
+    parent->children.erase(impl_->Fold(key->name));
+    impl_->Touch(*parent);
+    return reg::kSuccess;
+  });
+}
+
+// ---- RegistryApi: values -------------------------------------------------------------
+
+RegStatus FakeRegistry::RegQueryValueExA(RegHandle hKey, const char* lpValueName,
+                                         uint32_t* lpReserved, uint32_t* lpType, uint8_t* lpData,
+                                         uint32_t* lpcbData) {
+  Call c = NewCall("RegQueryValueExA", hKey, lpValueName);
+  c.size = lpcbData != nullptr ? *lpcbData : 0;
+  c.dataGiven = lpData != nullptr;
+  return impl_->Run(std::move(c), [&](Call&) {
+    if (lpReserved != nullptr) return reg::kInvalidParameter;
+    Impl::Handle h;
+    if (const RegStatus st = impl_->Resolve(hKey, h, kQueryValue); st != reg::kSuccess) return st;
+    if (lpData != nullptr && lpcbData == nullptr) return reg::kInvalidParameter;
+    const Impl::Value* v = h.key->FindValue(impl_->Fold(lpValueName != nullptr ? lpValueName : ""));
+    if (v == nullptr) {
+      if (lpData == nullptr && lpcbData != nullptr) *lpcbData = 0;
+      return reg::kFileNotFound;
+    }
+    if (lpType != nullptr) *lpType = v->type;
+    if (lpcbData == nullptr) return reg::kSuccess;
+    // Data is held in the code page's bytes, so its size is the ANSI byte count.
+    const auto size = static_cast<uint32_t>(v->data.size());
+    if (lpData == nullptr) {
+      *lpcbData = size;
+      return reg::kSuccess;
+    }
+    if (*lpcbData < size) {
+      *lpcbData = size;  // the buffer stays as it was
+      return reg::kMoreData;
+    }
+    if (size > 0) std::memcpy(lpData, v->data.data(), size);
+    // Windows terminates a string stored without its NUL when there is room,
+    // without counting the terminator.
+    if (IsStringType(v->type) && size > 0 && v->data.back() != 0 && *lpcbData > size) {
+      lpData[size] = 0;
+    }
+    *lpcbData = size;
+    return reg::kSuccess;
+  });
+}
+
+RegStatus FakeRegistry::RegSetValueExA(RegHandle hKey, const char* lpValueName, uint32_t,
+                                       uint32_t dwType, const uint8_t* lpData, uint32_t cbData) {
+  Call c = NewCall("RegSetValueExA", hKey, lpValueName);
+  c.type = dwType;
+  c.size = cbData;
+  c.dataGiven = lpData != nullptr;
+  if (lpData != nullptr) c.data.assign(lpData, lpData + cbData);
+  return impl_->Run(std::move(c), [&](Call&) {
+    Impl::Handle h;
+    if (const RegStatus st = impl_->Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
+    const std::string_view name = lpValueName != nullptr ? lpValueName : "";
+    if (impl_->NameLength(name) > kMaxValueName) return reg::kInvalidParameter;
+    if (lpData == nullptr && cbData > 0) return kNoAccess;
+    // For a string type whose counted data does not end in NUL, Windows (NT) looks at
+    // the byte after it and, when that is NUL, stores it too: callers that count an
+    // ANSI string without its terminator still get one stored. Like Windows this
+    // reads one byte past cbData, so a caller must own that byte (ASan says if not).
+    uint32_t count = cbData;
+    if (IsStringType(dwType) && lpData != nullptr && cbData > 0 && lpData[cbData - 1] != 0 &&
+        lpData[cbData] == 0) {
+      ++count;
+    }
+    impl_->StoreValue(*h.key, std::string(name), dwType,
+                      std::vector<uint8_t>(lpData, lpData + count));
+    impl_->Touch(*h.key);
+    return reg::kSuccess;
+  });
 }
 
 RegStatus FakeRegistry::RegDeleteValueA(RegHandle hKey, const char* lpValueName) {
-  return impl_->Run(NewCall("RegDeleteValueA", hKey, lpValueName),
-                    [&](Call&) { return impl_->DeleteValue(hKey, lpValueName); });
+  return impl_->Run(NewCall("RegDeleteValueA", hKey, lpValueName), [&](Call&) {
+    Impl::Handle h;
+    if (const RegStatus st = impl_->Resolve(hKey, h, kSetValue); st != reg::kSuccess) return st;
+    const std::u16string f = impl_->Fold(lpValueName != nullptr ? lpValueName : "");
+    auto& vals = h.key->values;
+    const auto it =
+        std::find_if(vals.begin(), vals.end(), [&](const Impl::Value& v) { return v.folded == f; });
+    if (it == vals.end()) return reg::kFileNotFound;
+    vals.erase(it);
+    impl_->Touch(*h.key);
+    return reg::kSuccess;
+  });
 }
+
+// ---- RegistryApi: other computers and closing ----------------------------------------
 
 RegStatus FakeRegistry::RegConnectRegistryA(const char* lpMachineName, RegHandle hKey,
                                             RegHandle* phkResult) {
   return impl_->Run(NewCall("RegConnectRegistryA", hKey, lpMachineName), [&](Call& call) {
-    return impl_->Connect(lpMachineName, hKey, phkResult, call);
+    if (phkResult == nullptr) return reg::kInvalidParameter;
+    if (!IsRoot(hKey)) return reg::kInvalidHandle;
+    const std::string given = lpMachineName != nullptr ? lpMachineName : "";
+    const std::string bare = StripMachinePrefix(given);
+    const Impl::Computer* computer = impl_->FindComputer(given);
+    if (computer == nullptr) return reg::kBadNetPath;
+    // A computer reached by its name, this one too, serves only these roots (Windows
+    // goes through the remote registry service whenever a name is given; Wine does
+    // not check).
+    if (!bare.empty() && hKey != reg::kLocalMachine && hKey != reg::kUsers &&
+        hKey != reg::kPerformanceData) {
+      return reg::kInvalidHandle;
+    }
+    const auto& root = computer->roots[RootIndex(hKey)];
+    *phkResult = call.result = impl_->NewHandle(root, reg::kKeyAllAccess & ~root->denied);
+    return reg::kSuccess;
   });
 }
 
 RegStatus FakeRegistry::RegCloseKey(RegHandle hKey) {
-  return impl_->Run(NewCall("RegCloseKey", hKey, nullptr),
-                    [&](Call&) { return impl_->Close(hKey); });
+  return impl_->Run(NewCall("RegCloseKey", hKey, nullptr), [&](Call&) {
+    if (IsRoot(hKey)) return reg::kSuccess;
+    return impl_->handles.erase(hKey) == 1 ? reg::kSuccess : reg::kInvalidHandle;
+  });
 }
 
 // ---- Set-up and look-up without a call -------------------------------------------------
@@ -423,31 +366,28 @@ void FakeRegistry::AddComputer(const std::string& name) {
 
 void FakeRegistry::MakeKey(RegHandle root, const std::string& path, const std::string& className,
                            const std::string& computer) {
-  impl_->MakePath(root, path, computer)->className = className;
+  impl_->KeyAt(root, path, computer, true)->className = className;
 }
 
 void FakeRegistry::PutValue(RegHandle root, const std::string& path, const std::string& name,
                             uint32_t type, std::vector<uint8_t> data, const std::string& computer) {
-  auto key = impl_->MakePath(root, path, computer);
-  impl_->StoreValue(*key, name, type, std::move(data));
+  impl_->StoreValue(*impl_->KeyAt(root, path, computer, true), name, type, std::move(data));
 }
 
 void FakeRegistry::DenyAccess(RegHandle root, const std::string& path, uint32_t deniedRights,
                               const std::string& computer) {
-  impl_->MakePath(root, path, computer)->denied = deniedRights;
+  impl_->KeyAt(root, path, computer, true)->denied = deniedRights;
 }
 
 std::optional<FakeRegistry::StoredValue> FakeRegistry::GetStored(
     RegHandle root, const std::string& path, const std::string& name,
     const std::string& computer) const {
-  const auto key = impl_->FindPath(root, path, computer);
-  if (!key) return std::nullopt;
-  const Impl::Value* v = key->FindValue(impl_->Fold(name));
-  if (v == nullptr) return std::nullopt;
-  return StoredValue{v->type, v->data};
+  const auto key = impl_->KeyAt(root, path, computer, false);
+  const Impl::Value* v = key ? key->FindValue(impl_->Fold(name)) : nullptr;
+  return v != nullptr ? std::optional(StoredValue{v->type, v->data}) : std::nullopt;
 }
 
 bool FakeRegistry::HasKey(RegHandle root, const std::string& path,
                           const std::string& computer) const {
-  return impl_->FindPath(root, path, computer) != nullptr;
+  return impl_->KeyAt(root, path, computer, false) != nullptr;
 }

@@ -117,45 +117,24 @@ struct FakeRegistry::Impl {
   std::vector<std::string> SplitPath(std::string_view path) const;
   // Characters of a name as Windows counts them (UTF-16 units).
   size_t NameLength(std::string_view name) const { return codePage.Decode(name).size(); }
-  // One level of %NAME% expansion and the ANSI function's answer (FakeText.cpp).
+  // One level of %NAME% expansion (FakeText.cpp).
   std::string Expand(std::string_view src) const;
-  uint32_t ExpandInto(const char* src, char* dst, uint32_t size) const;
 
   // -- The tree (FakeKeys.cpp) ------------------------------------------------------------
-  Computer& ComputerNamed(const std::string& name);
   const Computer* FindComputer(const std::string& name) const;
   static std::shared_ptr<Key> RootOf(const Computer& c, RegHandle root);
   void Touch(Key& k);
   std::shared_ptr<Key> AddChild(Key& parent, const std::string& name);
-  std::shared_ptr<Key> MakePath(RegHandle root, const std::string& path,
-                                const std::string& computer);
-  std::shared_ptr<Key> FindPath(RegHandle root, const std::string& path,
-                                const std::string& computer) const;
+  // The key at `path` on `computer`: with `make`, made where missing (and an unknown
+  // computer is an error); without, null where missing.
+  std::shared_ptr<Key> KeyAt(RegHandle root, const std::string& path, const std::string& computer,
+                             bool make);
   void StoreValue(Key& key, const std::string& name, uint32_t type, std::vector<uint8_t> data);
   RegHandle NewHandle(std::shared_ptr<Key> key, uint32_t granted);
-  // The key behind a handle, or the status that rejects it.
-  RegStatus Resolve(RegHandle h, Handle& out) const;
-  RegStatus ResolveFor(RegHandle h, uint32_t right, Handle& out) const;
+  // The key behind a handle, or the status that rejects it or its lack of `right`.
+  RegStatus Resolve(RegHandle h, Handle& out, uint32_t right = 0) const;
   // A sub key path relative to a handle: the levels, or the status that rejects it.
   RegStatus ParsePath(RegHandle h, std::string_view path, std::vector<std::string>& parts) const;
-
-  RegStatus Open(RegHandle hKey, const char* sub, uint32_t sam, RegHandle* out, Call& call);
-  RegStatus Create(RegHandle hKey, const char* sub, const char* cls, uint32_t options, uint32_t sam,
-                   RegHandle* out, uint32_t* disposition, Call& call);
-  RegStatus DeleteKey(RegHandle hKey, const char* sub);
-  RegStatus QueryValue(RegHandle hKey, const char* name, uint32_t* type, uint8_t* data,
-                       uint32_t* cb);
-  RegStatus SetValue(RegHandle hKey, const char* name, uint32_t type, const uint8_t* data,
-                     uint32_t cb);
-  RegStatus DeleteValue(RegHandle hKey, const char* name);
-  RegStatus Connect(const char* machine, RegHandle hKey, RegHandle* out, Call& call);
-  RegStatus Close(RegHandle hKey);
-
-  // -- Enumeration (FakeEnumeration.cpp) ----------------------------------------------------
-  RegStatus EnumKey(RegHandle hKey, uint32_t index, char* name, uint32_t* cchName, char* cls,
-                    uint32_t* cchClass, RegFileTime* ft);
-  RegStatus EnumValue(RegHandle hKey, uint32_t index, char* name, uint32_t* cchName, uint32_t* type,
-                      uint8_t* data, uint32_t* cb);
 
   // -- Logging and faults (FakeFaults.cpp) ----------------------------------------------------
   // The status injected into this call of `function`, if any; counts the call.

@@ -78,43 +78,41 @@ std::string FakeRegistry::Impl::Expand(std::string_view src) const {
   return out;
 }
 
-uint32_t FakeRegistry::Impl::ExpandInto(const char* src, char* dst, uint32_t size) const {
-  if (src == nullptr) {
-    if (dst != nullptr && size > 0) dst[0] = '\0';
-    return 1;
-  }
-  if (windowsXp && (size > kXpExpansionLimit || std::strlen(src) > kXpExpansionLimit)) return 0;
-  const std::string text = Expand(src);
-  const auto len = static_cast<uint32_t>(text.size());
-  if (expansionCount == ExpansionCount::Characters) {
-    // Wine answers the characters of the result and its NUL, whatever the bytes,
-    // and fills what the buffer holds: with room for as many bytes as characters
-    // the text stops short, without a NUL.
-    const auto answer = static_cast<uint32_t>(codePage.Decode(text).size() + 1);
-    if (dst == nullptr || size < answer) {
-      if (dst != nullptr && size > 0) dst[0] = '\0';
-      return answer;
-    }
-    std::memcpy(dst, text.c_str(), std::min<size_t>(size, text.size() + 1));
-    return answer;
-  }
-  // The ANSI function wants one byte more than the result and its NUL, and asks
-  // for that much when the buffer is short. (Windows empties lpDst even when nSize
-  // is 0; the stand-in does not write into a buffer said to have no room.)
-  if (size < len + 2) {
-    if (dst != nullptr && size > 0) dst[0] = '\0';
-    return len + 2;
-  }
-  CopyOut(text, dst);
-  return len + 1;
-}
-
 uint32_t FakeRegistry::ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, uint32_t nSize) {
   Call c = NewCall("ExpandEnvironmentStringsA", 0, lpSrc);
   c.size = nSize;
   c.dataGiven = lpDst != nullptr;
-  return static_cast<uint32_t>(impl_->Run(std::move(c), [&](Call&) {
-    return static_cast<RegStatus>(impl_->ExpandInto(lpSrc, lpDst, nSize));
+  return static_cast<uint32_t>(impl_->Run(std::move(c), [&](Call&) -> RegStatus {
+    if (lpSrc == nullptr) {
+      if (lpDst != nullptr && nSize > 0) lpDst[0] = '\0';
+      return 1;
+    }
+    if (impl_->windowsXp && (nSize > kXpExpansionLimit || std::strlen(lpSrc) > kXpExpansionLimit)) {
+      return 0;
+    }
+    const std::string text = impl_->Expand(lpSrc);
+    const auto len = static_cast<RegStatus>(text.size());
+    if (impl_->expansionCount == ExpansionCount::Characters) {
+      // Wine answers the characters of the result and its NUL, whatever the bytes,
+      // and fills what the buffer holds: with room for as many bytes as characters
+      // the text stops short, without a NUL.
+      const auto answer = static_cast<uint32_t>(impl_->codePage.Decode(text).size() + 1);
+      if (lpDst == nullptr || nSize < answer) {
+        if (lpDst != nullptr && nSize > 0) lpDst[0] = '\0';
+      } else {
+        std::memcpy(lpDst, text.c_str(), std::min<size_t>(nSize, text.size() + 1));
+      }
+      return static_cast<RegStatus>(answer);
+    }
+    // The ANSI function wants one byte more than the result and its NUL, and asks
+    // for that much when the buffer is short. (Windows empties lpDst even when nSize
+    // is 0; the stand-in does not write into a buffer said to have no room.)
+    if (nSize < static_cast<uint32_t>(len) + 2) {
+      if (lpDst != nullptr && nSize > 0) lpDst[0] = '\0';
+      return len + 2;
+    }
+    CopyOut(text, lpDst);
+    return len + 1;
   }));
 }
 

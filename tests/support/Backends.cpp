@@ -20,11 +20,10 @@ std::vector<Backend> AllBackends() {
 
 std::vector<Backend> AllCodePages() {
   std::vector<Backend> all = AllBackends();
-  std::vector<Backend> more{Backend{BackendKind::Fake, 932}, Backend{BackendKind::Fake, 65001}};
-  for (const uint32_t id : {1250u, 1251u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u}) {
-    more.push_back(Backend{BackendKind::Fake, id});
+  std::ptrdiff_t at = 1;  // after the stand-in on 1252, before the real registry
+  for (const uint32_t id : {932u, 65001u, 1250u, 1251u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u}) {
+    all.insert(all.begin() + at++, Backend{BackendKind::Fake, id});
   }
-  all.insert(all.begin() + 1, more.begin(), more.end());
   return all;
 }
 
@@ -73,6 +72,30 @@ std::vector<String> Names(const Collection& c) {
   return out;
 }
 
+std::vector<std::string> SubkeysOf(RegistryApi& api, RegHandle key) {
+  std::vector<std::string> names;
+  char name[1024];  // a 255-character name in the longest characters
+  for (uint32_t len = sizeof name;
+       api.RegEnumKeyExA(key, static_cast<uint32_t>(names.size()), name, &len, nullptr, nullptr,
+                         nullptr, nullptr) == reg::kSuccess;
+       len = sizeof name) {
+    names.emplace_back(name, len);
+  }
+  return names;
+}
+
+std::vector<std::string> ValuesOf(RegistryApi& api, RegHandle key) {
+  std::vector<std::string> names;
+  std::vector<char> name(16383 * 3 + 1);  // a 16,383-character name in the longest characters
+  for (auto len = static_cast<uint32_t>(name.size());
+       api.RegEnumValueA(key, static_cast<uint32_t>(names.size()), name.data(), &len, nullptr,
+                         nullptr, nullptr, nullptr) == reg::kSuccess;
+       len = static_cast<uint32_t>(name.size())) {
+    names.emplace_back(name.data(), len);
+  }
+  return names;
+}
+
 namespace {
 std::string UniqueScratch() {
   static std::atomic<int> counter{0};
@@ -107,7 +130,7 @@ void BackendFixture::TearDownBackend() {
   if (fake_) {
     EXPECT_EQ(fake_->OpenHandleCount(), 0) << "a handle outlived the test";
   }
-  if (api_ != nullptr) DeleteTree(root_, scratch_);
+  if (api_ != nullptr) DeleteTree(scratch_);
 }
 
 void BackendFixture::ExpectCalls(const std::vector<std::string>& functions) const {
@@ -117,73 +140,58 @@ void BackendFixture::ExpectCalls(const std::vector<std::string>& functions) cons
   EXPECT_EQ(called, functions);
 }
 
-void BackendFixture::DeleteTree(RegHandle root, const std::string& path) {
-  RegHandle key = 0;
-  if (api_->RegOpenKeyExA(root, path.c_str(), 0, reg::kKeyAllAccess, &key) != reg::kSuccess) {
-    return;
-  }
-  std::vector<std::string> children;
-  for (uint32_t i = 0;; ++i) {
-    char name[1024];  // a 255-character name in the longest characters
-    uint32_t len = sizeof name;
-    const RegStatus st =
-        api_->RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
-    if (st != reg::kSuccess) break;
-    children.emplace_back(name, len);
-  }
-  api_->RegCloseKey(key);
-  for (const auto& child : children) DeleteTree(root, path + "\\" + child);
-  api_->RegDeleteKeyA(root, path.c_str());
+RegStatus BackendFixture::OpenAt(const std::string& path, ScopedKey& key, uint32_t access) {
+  return api_->RegOpenKeyExA(root_, path.c_str(), 0, access, key.out());
+}
+
+void BackendFixture::DeleteTree(const std::string& path) {
+  ScopedKey key(*api_);
+  if (OpenAt(path, key, reg::kKeyAllAccess) != reg::kSuccess) return;
+  const std::vector<std::string> children = SubkeysOf(*api_, key);
+  key.Reset();
+  for (const auto& child : children) DeleteTree(path + "\\" + child);
+  api_->RegDeleteKeyA(root_, path.c_str());
 }
 
 void BackendFixture::MakeKey(const std::string& relPath, const std::string& className) {
-  if (fake_) {
-    fake_->MakeKey(root_, Join(relPath), className);
-    return;
-  }
-  RegHandle key = 0;
+  if (fake_) return fake_->MakeKey(root_, Join(relPath), className);
+  ScopedKey key(*api_);
   std::string cls = className;
   RegSecurityAttributes sa{};
   uint32_t disposition = 0;
-  const RegStatus st = api_->RegCreateKeyExA(root_, Join(relPath).c_str(), 0, cls.data(), 0,
-                                             reg::kKeyAllAccess, &sa, &key, &disposition);
-  ASSERT_EQ(st, reg::kSuccess) << "creating " << Join(relPath);
-  api_->RegCloseKey(key);
+  ASSERT_EQ(api_->RegCreateKeyExA(root_, Join(relPath).c_str(), 0, cls.data(), 0,
+                                  reg::kKeyAllAccess, &sa, key.out(), &disposition),
+            reg::kSuccess)
+      << "creating " << Join(relPath);
 }
 
 void BackendFixture::PutValue(const std::string& relPath, const std::string& name, uint32_t type,
                               const std::vector<uint8_t>& data) {
-  if (fake_) {
-    fake_->PutValue(root_, Join(relPath), name, type, data);
-    return;
-  }
+  if (fake_) return fake_->PutValue(root_, Join(relPath), name, type, data);
   MakeKey(relPath);
-  RegHandle key = 0;
-  ASSERT_EQ(api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &key),
-            reg::kSuccess);
+  ScopedKey key(*api_);
+  ASSERT_EQ(OpenAt(Join(relPath), key, reg::kKeyAllAccess), reg::kSuccess);
   // A non-NUL byte after the counted data: Windows adds a terminator to string data
   // when the next byte in memory is NUL, which would make the result depend on the heap.
   std::vector<uint8_t> guarded(data);
   guarded.push_back(0xFF);
-  const RegStatus st = api_->RegSetValueExA(key, name.c_str(), 0, type, guarded.data(),
-                                            static_cast<uint32_t>(data.size()));
-  api_->RegCloseKey(key);
-  ASSERT_EQ(st, reg::kSuccess) << "writing " << name;
+  ASSERT_EQ(api_->RegSetValueExA(key, name.c_str(), 0, type, guarded.data(),
+                                 static_cast<uint32_t>(data.size())),
+            reg::kSuccess)
+      << "writing " << name;
 }
 
 void BackendFixture::MakeBelow(const std::string& relPath, const std::vector<std::string>& names,
                                bool values) {
   MakeKey(relPath);
-  RegHandle parent = 0;
-  ASSERT_EQ(api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyAllAccess, &parent),
-            reg::kSuccess);
+  ScopedKey parent(*api_);
+  ASSERT_EQ(OpenAt(Join(relPath), parent, reg::kKeyAllAccess), reg::kSuccess);
   for (const std::string& name : names) {
-    RegHandle child = 0;
+    ScopedKey child(*api_);
     EXPECT_EQ(api_->RegCreateKeyExA(parent, name.c_str(), 0, nullptr, 0, reg::kKeyAllAccess,
-                                    nullptr, &child, nullptr),
+                                    nullptr, child.out(), nullptr),
               reg::kSuccess)
         << name;
-    api_->RegCloseKey(child);
     if (values) {
       EXPECT_EQ(api_->RegSetValueExA(parent, name.c_str(), 0, reg::kRegSz,
                                      reinterpret_cast<const uint8_t*>("x"), 2),
@@ -191,44 +199,33 @@ void BackendFixture::MakeBelow(const std::string& relPath, const std::vector<std
           << name;
     }
   }
-  api_->RegCloseKey(parent);
 }
 
 bool BackendFixture::HasKey(const std::string& relPath) {
-  RegHandle key = 0;
-  if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
-    return false;
-  }
-  api_->RegCloseKey(key);
-  return true;
+  ScopedKey key(*api_);
+  return OpenAt(Join(relPath), key, reg::kKeyRead) == reg::kSuccess;
 }
 
 std::pair<uint32_t, std::vector<uint8_t>> BackendFixture::Stored(const std::string& relPath,
                                                                  const std::string& name) {
-  std::pair<uint32_t, std::vector<uint8_t>> value{kMissing, {}};
-  RegHandle key = 0;
-  if (api_->RegOpenKeyExA(root_, Join(relPath).c_str(), 0, reg::kKeyRead, &key) != reg::kSuccess) {
-    return value;
-  }
+  ScopedKey key(*api_);
   uint32_t type = 0;
   uint32_t size = 0;
-  if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == reg::kSuccess) {
-    std::vector<uint8_t> data(size);
-    if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) ==
-        reg::kSuccess) {
-      data.resize(size);
-      value = {type, data};
-    }
+  if (OpenAt(Join(relPath), key, reg::kKeyRead) != reg::kSuccess ||
+      api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != reg::kSuccess) {
+    return {kMissing, {}};
   }
-  api_->RegCloseKey(key);
-  return value;
+  std::vector<uint8_t> data(size);
+  if (api_->RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) !=
+      reg::kSuccess) {
+    return {kMissing, {}};
+  }
+  data.resize(size);
+  return {type, data};
 }
 
 void BackendFixture::SetEnv(const std::string& name, const std::string& value) {
-  if (fake_) {
-    fake_->SetEnvironment(name, value);
-    return;
-  }
+  if (fake_) return fake_->SetEnvironment(name, value);
 #ifdef _WIN32
   ASSERT_TRUE(SetEnvironmentVariableA(name.c_str(), value.c_str()));
 #endif

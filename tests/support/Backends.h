@@ -3,7 +3,7 @@
 // on Windows builds, the real registry. Each test gets a fresh scratch key below
 // HKEY_CURRENT_USER (or the root its suite names) that is removed again, with
 // everything under it, afterwards; on the stand-in no handle may outlive a test.
-// A table of cases runs one case per row and backend (BackendRowTest).
+// A table of cases runs one case per row and backend (RoutinesRowTest).
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -69,6 +70,36 @@ std::vector<uint8_t> Le32(uint32_t v);
 // ASCII text as the class's String; a collection's items as text.
 String Wide(const std::string& ascii);
 std::vector<String> Names(const Collection& c);
+// The names of a key's subkeys and of its values as the platform lists them, up to the
+// first index that fails.
+std::vector<std::string> SubkeysOf(RegistryApi& api, RegHandle key);
+std::vector<std::string> ValuesOf(RegistryApi& api, RegHandle key);
+
+// An open registry handle, closed when the owner goes. Predefined roots are left alone.
+class ScopedKey {
+ public:
+  explicit ScopedKey(RegistryApi& api) : api_(&api) {}
+  ~ScopedKey() { Reset(); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  RegHandle* out() {
+    Reset();
+    return &h_;
+  }
+  RegHandle get() const { return h_; }
+  operator RegHandle() const { return h_; }
+  void Reset() {
+    if (h_ != 0 && !(h_ >= reg::kClassesRoot && h_ <= reg::kCurrentConfig)) api_->RegCloseKey(h_);
+    h_ = 0;
+  }
+  // Hands the handle over without closing it.
+  RegHandle Release() { return std::exchange(h_, 0); }
+
+ private:
+  RegistryApi* api_;
+  RegHandle h_ = 0;
+};
 
 // The scratch key and the backend behind a test.
 class BackendFixture {
@@ -123,7 +154,8 @@ class BackendFixture {
   std::string LocalComputerName() const;
 
  private:
-  void DeleteTree(RegHandle root, const std::string& path);
+  RegStatus OpenAt(const std::string& path, ScopedKey& key, uint32_t access);
+  void DeleteTree(const std::string& path);
   Backend backend_;
   RegHandle root_ = reg::kCurrentUser;
   std::unique_ptr<FakeRegistry> fake_;
@@ -134,47 +166,18 @@ class BackendFixture {
 template <class Param>
 class BackendTestOf : public ::testing::TestWithParam<Param>, public BackendFixture {
  protected:
-  void SetUp() override { SetUpBackend(std::get<0>(AsTuple(this->GetParam()))); }
+  void SetUp() override {
+    if constexpr (std::is_same_v<Param, Backend>) {
+      SetUpBackend(this->GetParam());
+    } else {
+      SetUpBackend(std::get<0>(this->GetParam()));
+    }
+  }
   void TearDown() override { TearDownBackend(); }
   // The row of a table's case.
   const auto& row() const { return std::get<1>(this->GetParam()); }
-
- private:
-  static std::tuple<Backend> AsTuple(const Backend& b) { return {b}; }
-  template <class Row>
-  static const std::tuple<Backend, Row>& AsTuple(const std::tuple<Backend, Row>& t) {
-    return t;
-  }
 };
 using BackendTest = BackendTestOf<Backend>;
-template <class Row>
-using BackendRowTest = BackendTestOf<std::tuple<Backend, Row>>;
-
-// An open registry handle, closed when the owner goes. Predefined roots are left alone.
-class ScopedKey {
- public:
-  explicit ScopedKey(RegistryApi& api) : api_(&api) {}
-  ~ScopedKey() { Reset(); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  RegHandle* out() {
-    Reset();
-    return &h_;
-  }
-  RegHandle get() const { return h_; }
-  operator RegHandle() const { return h_; }
-  void Reset() {
-    if (h_ != 0 && !(h_ >= reg::kClassesRoot && h_ <= reg::kCurrentConfig)) api_->RegCloseKey(h_);
-    h_ = 0;
-  }
-  // Hands the handle over without closing it.
-  RegHandle Release() { return std::exchange(h_, 0); }
-
- private:
-  RegistryApi* api_;
-  RegHandle h_ = 0;
-};
 
 #define INSTANTIATE_BACKENDS(Suite) \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::ValuesIn(AllBackends()), BackendName)

@@ -41,6 +41,9 @@ class StandInTestOf : public ::testing::Test {
     routines.Subkey(u"A");
   }
   void TearDown() override { EXPECT_EQ(fake.OpenHandleCount(), 0) << "a handle outlived the test"; }
+  void Put(const std::string& name, uint32_t type, const std::vector<uint8_t>& data) {
+    fake.PutValue(reg::kCurrentUser, kKey, name, type, data);
+  }
   Registry fake;
   RegistryRoutines routines{fake};
 };
