@@ -57,15 +57,6 @@ RunningSheenling Launch(bool withManifest, bool plantDlls = false) {
   return RunningSheenling{std::move(folder), std::move(planted), std::move(process), window};
 }
 
-LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                           static_cast<UINT>(gui::Scaled(5s).count()), &result)) {
-    ADD_FAILURE() << "no answer to message " << message;
-  }
-  return static_cast<LRESULT>(result);
-}
-
 // In z-order, which is the order of creation and of Tab. A combo box's window is its field;
 // the chrome is the button's edges, the check box's square and gap, the combo's arrow.
 const gui::Laid kLayout[] = {
@@ -127,10 +118,10 @@ TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
   EXPECT_EQ(controls[0].style & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
   EXPECT_EQ(controls[1].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTOCHECKBOX));
   EXPECT_EQ(controls[2].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTORADIOBUTTON));
-  EXPECT_EQ(Ask(controls[3].hwnd, LB_GETCOUNT), 0);
+  EXPECT_EQ(gui::Send(controls[3].hwnd, LB_GETCOUNT), 0);
   EXPECT_EQ(controls[4].style & SS_TYPEMASK, static_cast<DWORD>(SS_LEFT));  // wraps words
   EXPECT_EQ(controls[5].style & 3u, static_cast<DWORD>(CBS_DROPDOWN));
-  EXPECT_EQ(Ask(controls[5].hwnd, CB_GETCOUNT), 0);
+  EXPECT_EQ(gui::Send(controls[5].hwnd, CB_GETCOUNT), 0);
   EXPECT_EQ(controls[6].style & ES_MULTILINE, 0u);
 }
 
@@ -223,23 +214,23 @@ TEST(SheenlingProgram, ControlsBehaveAsStandardControls) {
   RunningSheenling app = Launch(true);
   const HWND check = gui::ControlById(app.window, chkCheckBox);
   gui::Click(check);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_CHECKED; }, 5s));
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(check, BM_GETCHECK) == BST_CHECKED; }, 5s));
   gui::Click(check);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_UNCHECKED; }, 5s));
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(check, BM_GETCHECK) == BST_UNCHECKED; }, 5s));
 
   const HWND option = gui::ControlById(app.window, Option1);
-  EXPECT_EQ(gui::CheckState(option), BST_UNCHECKED);
+  EXPECT_EQ(gui::Send(option, BM_GETCHECK), BST_UNCHECKED);
   gui::Click(option);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(option) == BST_CHECKED; }, 5s));
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(option, BM_GETCHECK) == BST_CHECKED; }, 5s));
 
   const HWND combo = gui::ControlById(app.window, Combo1);
-  Ask(combo, CB_SHOWDROPDOWN, TRUE);
-  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), TRUE);
-  Ask(combo, CB_SHOWDROPDOWN, FALSE);
-  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), FALSE);
+  gui::Send(combo, CB_SHOWDROPDOWN, TRUE);
+  EXPECT_EQ(gui::Send(combo, CB_GETDROPPEDSTATE), TRUE);
+  gui::Send(combo, CB_SHOWDROPDOWN, FALSE);
+  EXPECT_EQ(gui::Send(combo, CB_GETDROPPEDSTATE), FALSE);
 
   const HWND edit = gui::ControlById(app.window, Text1);
-  Ask(edit, EM_SETSEL, 5, 5);
+  gui::Send(edit, EM_SETSEL, 5, 5);
   PostMessageW(edit, WM_CHAR, L'x', 1);
   EXPECT_TRUE(gui::WaitUntil([&] { return gui::WindowText(edit) == L"Text1x"; }, 5s))
       << gui::Narrow(gui::WindowText(edit));

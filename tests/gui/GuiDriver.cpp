@@ -4,7 +4,7 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <cwchar>
 #include <stdexcept>
 #include <utility>
@@ -27,10 +27,16 @@ std::string Seconds(std::chrono::milliseconds limit) {
   return std::to_string(Scaled(limit).count() / 1000) + " s";
 }
 
-std::string Hex(HWND hwnd) {
-  char buffer[32];
-  snprintf(buffer, sizeof buffer, "%p", static_cast<void*>(hwnd));
-  return buffer;
+std::string Window(HWND hwnd) {
+  return "window " + std::to_string(reinterpret_cast<uintptr_t>(hwnd));
+}
+
+// Posted, as every input here: a sent click that opens a modal box would not return.
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
+  if (!PostMessageW(hwnd, message, wParam, lParam)) {
+    Fail(std::string("cannot post ") + what + " to " + Window(hwnd) + ": " +
+         Win32Error(GetLastError()));
+  }
 }
 
 }  // namespace
@@ -45,18 +51,6 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   return limit * scale;
 }
 
-UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-HANDLE UniqueHandle::Release() noexcept { return std::exchange(h_, nullptr); }
-
-void UniqueHandle::Reset(HANDLE h) noexcept {
-  if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  h_ = h;
-}
-
 Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
                        const std::wstring& commandLineArgs, std::chrono::milliseconds idleWait) {
   std::wstring commandLine = L"\"" + exe + L"\"";
@@ -69,8 +63,8 @@ Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
     Fail("cannot start " + Narrow(exe) + ": " + Win32Error(GetLastError()));
   }
   Process p;
-  p.process_.Reset(info.hProcess);
-  p.thread_.Reset(info.hThread);
+  p.process_.reset(info.hProcess);
+  p.thread_.reset(info.hThread);
   p.pid_ = info.dwProcessId;
   p.tid_ = info.dwThreadId;
   // Fails at once for a program without a message loop; that is no error here.
@@ -78,56 +72,39 @@ Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
   return p;
 }
 
-Process& Process::operator=(Process&& other) noexcept {
-  if (this != &other) {
-    Terminate();
-    process_ = std::move(other.process_);
-    thread_ = std::move(other.thread_);
-    pid_ = std::exchange(other.pid_, 0);
-    tid_ = std::exchange(other.tid_, 0);
-  }
-  return *this;
+Process::~Process() {
+  if (!IsRunning()) return;
+  TerminateProcess(process_.get(), 1);
+  WaitForSingleObject(process_.get(), 10000);
 }
 
-Process::~Process() { Terminate(); }
-
 bool Process::IsRunning() const {
-  return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> Process::WaitForExit(std::chrono::milliseconds limit) const {
-  if (!process_) return std::nullopt;
-  if (WaitForSingleObject(process_.Get(), ToMs(limit)) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
-  if (!GetExitCodeProcess(process_.Get(), &code)) return std::nullopt;
+  if (!process_ || WaitForSingleObject(process_.get(), ToMs(limit)) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process_.get(), &code)) {
+    return std::nullopt;
+  }
   return code;
-}
-
-void Process::Terminate(UINT exitCode) const {
-  if (!IsRunning()) return;
-  TerminateProcess(process_.Get(), exitCode);
-  WaitForSingleObject(process_.Get(), 10000);
 }
 
 std::vector<std::wstring> Process::LoadedModules() const {
   std::vector<HMODULE> modules(256);
-  for (;;) {
-    DWORD needed = 0;
-    const auto bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
-    if (!EnumProcessModules(process_.Get(), modules.data(), bytes, &needed)) {
+  for (DWORD bytes = 0, needed = 1; needed > bytes;) {
+    bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+    if (!EnumProcessModules(process_.get(), modules.data(), bytes, &needed)) {
       Fail("cannot list the modules of process " + std::to_string(pid_) + ": " +
            Win32Error(GetLastError()));
     }
-    if (needed <= bytes) {
-      modules.resize(needed / sizeof(HMODULE));
-      break;
-    }
-    modules.resize(needed / sizeof(HMODULE) + 16);
+    modules.resize(needed / sizeof(HMODULE) + (needed > bytes ? 16 : 0));
   }
   std::vector<std::wstring> paths;
   for (HMODULE module : modules) {
     wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameExW(process_.Get(), module, path, MAX_PATH * 2);
+    const DWORD n = GetModuleFileNameExW(process_.get(), module, path, MAX_PATH * 2);
     if (n > 0) paths.emplace_back(path, n);
   }
   return paths;
@@ -147,24 +124,26 @@ std::wstring ClassName(HWND hwnd) {
   return std::wstring(name, static_cast<size_t>(std::max(n, 0)));
 }
 
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, ToMs(5s), &result)) {
+    Fail(Window(hwnd) + " did not answer message " + std::to_string(message));
+  }
+  return static_cast<LRESULT>(result);
+}
+
 std::wstring WindowText(HWND hwnd) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &length)) {
-    Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXTLENGTH");
-  }
+  const auto length = static_cast<size_t>(Send(hwnd, WM_GETTEXTLENGTH));
   std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, ToMs(5s), &copied)) {
-    Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXT");
-  }
-  text.resize(std::min<size_t>(copied, length));
+  const auto copied = static_cast<size_t>(
+      Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(copied, length));
   return text;
 }
 
 SIZE ClientSize(HWND hwnd) {
   RECT r{};
-  if (!GetClientRect(hwnd, &r)) Fail("no client area for window " + Hex(hwnd));
+  if (!GetClientRect(hwnd, &r)) Fail("no client area for " + Window(hwnd));
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
@@ -209,26 +188,23 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth) {
 
 namespace {
 
+using Windows = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
+
+BOOL CALLBACK AddIfVisible(HWND hwnd, LPARAM param) {
+  auto& [pid, windows] = *reinterpret_cast<Windows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == pid && IsWindowVisible(hwnd)) windows.push_back(hwnd);
+  return TRUE;
+}
+
 // The first visible top-level window of process `pid` that `wanted` takes, if any.
 template <typename Wanted>
-struct TopLevelFinder {
-  DWORD pid;
-  Wanted& wanted;
-  HWND found = nullptr;
-  static BOOL CALLBACK Each(HWND hwnd, LPARAM param) {
-    auto* self = reinterpret_cast<TopLevelFinder*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != self->pid || !IsWindowVisible(hwnd) || !self->wanted(hwnd)) return TRUE;
-    self->found = hwnd;
-    return FALSE;
-  }
-};
-template <typename Wanted>
 HWND FindTopLevel(DWORD pid, Wanted wanted) {
-  TopLevelFinder<Wanted> find{pid, wanted};
-  EnumWindows(&TopLevelFinder<Wanted>::Each, reinterpret_cast<LPARAM>(&find));
-  return find.found;
+  Windows found{pid, {}};
+  EnumWindows(&AddIfVisible, reinterpret_cast<LPARAM>(&found));
+  const auto at = std::find_if(found.second.begin(), found.second.end(), wanted);
+  return at == found.second.end() ? nullptr : *at;
 }
 
 // A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
@@ -252,12 +228,6 @@ bool IsMessageBox(HWND hwnd) {
                      [](HWND c) { return ClassName(c) == L"Button"; });
 }
 
-bool HasControl(HWND parent, int id) {
-  const std::vector<HWND> children = Children(parent);
-  return std::any_of(children.begin(), children.end(),
-                     [id](HWND c) { return GetDlgCtrlID(c) == id; });
-}
-
 }  // namespace
 
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::milliseconds limit) {
@@ -271,10 +241,9 @@ HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::mi
 }
 
 HWND ControlById(HWND parent, int id) {
-  for (HWND child : Children(parent)) {
-    if (GetDlgCtrlID(child) == id) return child;
-  }
-  Fail("window " + Hex(parent) + " has no control with id " + std::to_string(id));
+  const HWND child = GetDlgItem(parent, id);  // a direct child only
+  if (child == nullptr) Fail(Window(parent) + " has no control with id " + std::to_string(id));
+  return child;
 }
 
 void WaitForControls(HWND parent, const std::vector<int>& ids, std::chrono::milliseconds limit) {
@@ -283,22 +252,14 @@ void WaitForControls(HWND parent, const std::vector<int>& ids, std::chrono::mill
       [&] {
         missing.clear();
         for (int id : ids) {
-          if (!HasControl(parent, id))
-            missing += (missing.empty() ? "" : ", ") + std::to_string(id);
+          if (GetDlgItem(parent, id) == nullptr) missing += " " + std::to_string(id);
         }
         return missing.empty();
       },
       limit);
   if (!all) {
-    Fail("controls with ids " + missing + " did not appear in window " + Hex(parent) + " within " +
+    Fail("controls with ids" + missing + " did not appear in " + Window(parent) + " within " +
          Seconds(limit));
-  }
-}
-
-void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit) {
-  if (!WaitUntil([&] { return Children(parent).size() >= count; }, limit)) {
-    Fail("window " + Hex(parent) + " has " + std::to_string(Children(parent).size()) +
-         " children, not " + std::to_string(count) + ", after " + Seconds(limit));
   }
 }
 
@@ -319,19 +280,7 @@ std::vector<Control> ChildControls(HWND parent) {
   return controls;
 }
 
-void Click(HWND button) {
-  if (!PostMessageW(button, BM_CLICK, 0, 0)) {
-    Fail("cannot post a click to " + Hex(button) + ": " + Win32Error(GetLastError()));
-  }
-}
-
-LRESULT CheckState(HWND button) {
-  DWORD_PTR state = 0;
-  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &state)) {
-    Fail("button " + Hex(button) + " did not answer BM_GETCHECK");
-  }
-  return static_cast<LRESULT>(state);
-}
+void Click(HWND button) { Post(button, BM_CLICK, 0, 0, "a click"); }
 
 std::vector<HWND> TabOrder(HWND dialog) {
   const std::vector<HWND> children = Children(dialog);
@@ -351,8 +300,7 @@ std::vector<HWND> TabOrder(HWND dialog) {
 HWND FocusedWindow(DWORD threadId) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(threadId, &info)) return nullptr;
-  return info.hwndFocus;
+  return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
 }
 
 void PressKey(HWND target, WPARAM virtualKey) {
@@ -381,14 +329,10 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit) {
 }
 
 void AnswerMessageBox(HWND box, int buttonId) {
-  if (!PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0)) {
-    Fail("cannot answer message box " + Hex(box) + ": " + Win32Error(GetLastError()));
-  }
+  Post(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0, "an answer");
 }
 
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
-  if (needle.empty()) return true;
-  if (needle.size() > haystack.size()) return false;
   const auto n = static_cast<int>(needle.size());
   for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
     if (CompareStringOrdinal(haystack.data() + i, n, needle.data(), n, TRUE) == CSTR_EQUAL) {

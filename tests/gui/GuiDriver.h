@@ -10,16 +10,15 @@
 //  - The first GUI program on a fresh display can take many seconds to show its window,
 //    so the waits default to a minute and throw a std::runtime_error naming what was
 //    awaited when the limit passes (gtest reports the message as the test's failure).
-//
-// Every handle is owned by an RAII object. A Process still running when its object is
-// destroyed (a failed ASSERT leaving the test early, an exception) is terminated, so a
-// failing test never leaves a window behind on the display.
+//  - A Process still running when its object goes (a failed ASSERT, an exception) is
+//    ended, so a failing test never leaves a window behind on the display.
 #pragma once
 #ifdef _WIN32
 
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,27 +39,12 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
 // under an emulator sets it, where a program starts many times slower.
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit);
 
-// Owns one kernel handle.
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) noexcept : h_(h) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept;
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
-
-  HANDLE Get() const noexcept { return h_; }
-  HANDLE Release() noexcept;
-  void Reset(HANDLE h = nullptr) noexcept;
-  explicit operator bool() const noexcept { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_ = nullptr;
+struct CloseHandleOf {
+  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
 };
+using UniqueHandle = std::unique_ptr<void, CloseHandleOf>;
 
-// A program started by the test. Move-only; terminated in the destructor if still running.
+// A program started by the test.
 class Process {
  public:
   // Starts `exe` (full path) with `commandLineArgs` after its quoted path, in `workingDir`
@@ -71,9 +55,6 @@ class Process {
                        std::chrono::milliseconds idleWait = kDefaultWait);
 
   Process(Process&&) noexcept = default;
-  Process& operator=(Process&& other) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
   ~Process();
 
   DWORD Id() const noexcept { return pid_; }
@@ -81,8 +62,6 @@ class Process {
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
-  // Ends the program at once (no-op when it has ended) and waits for it to go.
-  void Terminate(UINT exitCode = 1) const;
   // Full paths of the modules loaded in the program now, as the loader reports them
   // (under Wine: C:\windows\system32\... or C:\windows\winsxs\...).
   std::vector<std::wstring> LoadedModules() const;
@@ -114,15 +93,15 @@ HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title,
 // Waits until `parent` has a child with each of the ids; throws naming the ones missing.
 void WaitForControls(HWND parent, const std::vector<int>& ids,
                      std::chrono::milliseconds limit = kDefaultWait);
-void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit = kDefaultWait);
 // The direct children of `parent`, in z-order (first = top, which is creation order for
 // a window that did not reorder its controls; this is also the order Tab follows).
 std::vector<HWND> Children(HWND parent);
 std::vector<Control> ChildControls(HWND parent);
 // Throws when `parent` has no direct child with control id `id`.
 HWND ControlById(HWND parent, int id);
-// Through WM_GETTEXT, so it works for another process's edit and combo boxes. Throws when
-// the window does not answer within five seconds.
+// Sends `message`, throwing when the window does not answer within five seconds.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// Through WM_GETTEXT, so it works for another process's edit and combo boxes.
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 SIZE ClientSize(HWND hwnd);
@@ -148,7 +127,6 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
 
 // Presses a push button (or toggles a check box / option button) as a click would. Posted.
 void Click(HWND button);
-LRESULT CheckState(HWND button);  // BST_CHECKED / BST_UNCHECKED
 // The tab stops of `dialog` in the order Tab visits them, from the first
 // (GetNextDlgTabItem from the first tab stop until it comes round again).
 std::vector<HWND> TabOrder(HWND dialog);
