@@ -3,7 +3,6 @@
 #include "demo/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/WindowChecks.h"
-#include "tests/gui/PlantedDlls.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +26,7 @@ std::wstring BuiltFolder() {
 
 using namespace sheenling;  // the control ids, named after the controls
 
+// Two sentences joined by one CR LF pair, with the blank before the last full stop.
 const std::wstring kDescription =
     L"Set your VB6 programs to run in style XP, we use the ManiFest file technique.\r\n"
     L"To see the results, you will have to compile this example, then run it with the "
@@ -152,66 +152,14 @@ TEST_P(SheenlingWindow, DllsPlantedBesideItNeverLoad) {
   EXPECT_EQ(app.planted->Loaded(), std::vector<std::wstring>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(ManifestBesideTheExe, SheenlingWindow, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& param) {
-                           return param.param ? "WithManifest" : "WithoutManifest";
-                         });
-
-TEST(SheenlingProgram, CarriesNoManifestOfItsOwn) {
-  // An embedded manifest would win over the file beside the exe and fix the style.
-  const std::wstring exe = BuiltFolder() + L"\\Sheenling.exe";
-  HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
-  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
-  FreeLibrary(image);
+TEST_P(SheenlingWindow, TheCloseBoxEndsTheProgram) {
+  RunningSheenling app = Launch(GetParam());
+  PostMessageW(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(app.process.WaitForExit(30s), std::optional<DWORD>(0u));
 }
 
-// Shift+Tab is the same walk backwards (GetNextDlgTabItem with "previous"); a posted key
-// cannot hold Shift down, so the keyboard part walks forwards only.
-TEST(SheenlingProgram, TabFollowsTheTabOrderBothWays) {
-  RunningSheenling app = Launch(true);
-  auto id = [](HWND h) { return GetDlgCtrlID(h); };
-  std::vector<int> order;
-  for (HWND h : gui::TabOrder(app.window)) order.push_back(id(h));
-  EXPECT_EQ(order, (std::vector<int>{cmdButton, chkCheckBox, Option1, List1, Combo1, Text1}));
-  std::vector<int> backwards;
-  for (HWND h = GetDlgItem(app.window, Text1); backwards.size() < 6;
-       h = GetNextDlgTabItem(app.window, h, TRUE)) {
-    backwards.push_back(id(h));
-  }
-  EXPECT_EQ(backwards, (std::vector<int>{Text1, Combo1, List1, Option1, chkCheckBox, cmdButton}));
-
-  // The keyboard: the focus starts on the first control and Tab walks the order round.
-  const DWORD thread = app.process.MainThreadId();
-  // The focus may sit in a control's own child (the combo's edit field).
-  auto focusedControl = [&]() -> int {
-    HWND f = gui::FocusedWindow(thread);
-    while (f != nullptr && GetParent(f) != app.window) f = GetParent(f);
-    return f == nullptr ? 0 : GetDlgCtrlID(f);
-  };
-  ASSERT_TRUE(gui::WaitUntil([&] { return focusedControl() == cmdButton; }, 10s))
-      << "focus on " << focusedControl();
-  const int walk[] = {chkCheckBox, Option1, List1, Combo1, Text1, cmdButton};
-  for (int next : walk) {
-    gui::PressKey(gui::FocusedWindow(thread), VK_TAB);
-    EXPECT_TRUE(gui::WaitUntil([&] { return focusedControl() == next; }, 5s))
-        << "expected " << next << ", focus on " << focusedControl();
-  }
-}
-
-TEST(SheenlingProgram, LabelHoldsBothSentencesAfterLoad) {
-  RunningSheenling app = Launch(true);
-  const std::wstring text = gui::WindowText(gui::ControlById(app.window, lblDescription));
-  EXPECT_EQ(text, kDescription);
-  // One CR LF pair, and the blank before the last full stop.
-  EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 1);
-  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 1);
-  EXPECT_EQ(text.substr(text.size() - 2), L" .");
-}
-
-TEST(SheenlingProgram, ControlsBehaveAsStandardControls) {
-  RunningSheenling app = Launch(true);
+TEST_P(SheenlingWindow, ControlsBehaveAsStandardControls) {
+  RunningSheenling app = Launch(GetParam());
   const HWND check = gui::ControlById(app.window, chkCheckBox);
   gui::Click(check);
   EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(check, BM_GETCHECK) == BST_CHECKED; }, 5s));
@@ -237,10 +185,37 @@ TEST(SheenlingProgram, ControlsBehaveAsStandardControls) {
   EXPECT_TRUE(app.process.IsRunning());
 }
 
-TEST(SheenlingProgram, TheCloseBoxEndsTheProgram) {
-  RunningSheenling app = Launch(false);
-  PostMessageW(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(app.process.WaitForExit(30s), std::optional<DWORD>(0u));
+INSTANTIATE_TEST_SUITE_P(ManifestBesideTheExe, SheenlingWindow, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return param.param ? "WithManifest" : "WithoutManifest";
+                         });
+
+// Every step of the walk, forwards and backwards (GetNextDlgTabItem, as Tab and Shift+Tab
+// take it); a posted key cannot hold Shift down, so the keyboard walks forwards only, from
+// the first control, where the focus starts.
+TEST(SheenlingProgram, TabFollowsTheTabOrderBothWays) {
+  RunningSheenling app = Launch(true);
+  const int order[] = {cmdButton, chkCheckBox, Option1, List1, Combo1, Text1};
+  const size_t n = std::size(order);
+  for (size_t i = 0; i < n; ++i) {
+    const HWND from = GetDlgItem(app.window, order[i]);
+    EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, from, FALSE)), order[(i + 1) % n]);
+    EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, from, TRUE)), order[(i + n - 1) % n]);
+  }
+  const DWORD thread = GetWindowThreadProcessId(app.window, nullptr);
+  // The focus may sit in a control's own child (the combo's edit field).
+  auto focusedControl = [&]() -> int {
+    HWND f = gui::FocusedWindow(thread);
+    while (f != nullptr && GetParent(f) != app.window) f = GetParent(f);
+    return f == nullptr ? 0 : GetDlgCtrlID(f);
+  };
+  ASSERT_TRUE(gui::WaitUntil([&] { return focusedControl() == cmdButton; }, 10s))
+      << "focus on " << focusedControl();
+  for (size_t i = 1; i <= n; ++i) {
+    gui::PressKey(gui::FocusedWindow(thread), VK_TAB);
+    EXPECT_TRUE(gui::WaitUntil([&] { return focusedControl() == order[i % n]; }, 5s))
+        << "expected " << order[i % n] << ", focus on " << focusedControl();
+  }
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("gui driver: " + what); }
 
-std::string Win32Error(DWORD code) { return "Win32 error " + std::to_string(code); }
+[[noreturn]] void FailWin32(const std::string& what) {
+  Fail(what + ": Win32 error " + std::to_string(GetLastError()));
+}
 
 DWORD ToMs(std::chrono::milliseconds unscaled) {
   const std::chrono::milliseconds limit = Scaled(unscaled);
@@ -31,11 +33,9 @@ std::string Window(HWND hwnd) {
   return "window " + std::to_string(reinterpret_cast<uintptr_t>(hwnd));
 }
 
-// Posted, as every input here: a sent click that opens a modal box would not return.
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
   if (!PostMessageW(hwnd, message, wParam, lParam)) {
-    Fail(std::string("cannot post ") + what + " to " + Window(hwnd) + ": " +
-         Win32Error(GetLastError()));
+    FailWin32(std::string("cannot post ") + what + " to " + Window(hwnd));
   }
 }
 
@@ -60,13 +60,12 @@ Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
-    Fail("cannot start " + Narrow(exe) + ": " + Win32Error(GetLastError()));
+    FailWin32("cannot start " + Narrow(exe));
   }
+  const UniqueHandle thread(info.hThread);
   Process p;
   p.process_.reset(info.hProcess);
-  p.thread_.reset(info.hThread);
   p.pid_ = info.dwProcessId;
-  p.tid_ = info.dwThreadId;
   // Fails at once for a program without a message loop; that is no error here.
   WaitForInputIdle(info.hProcess, ToMs(idleWait));
   return p;
@@ -96,8 +95,7 @@ std::vector<std::wstring> Process::LoadedModules() const {
   for (DWORD bytes = 0, needed = 1; needed > bytes;) {
     bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
     if (!EnumProcessModules(process_.get(), modules.data(), bytes, &needed)) {
-      Fail("cannot list the modules of process " + std::to_string(pid_) + ": " +
-           Win32Error(GetLastError()));
+      FailWin32("cannot list the modules of process " + std::to_string(pid_));
     }
     modules.resize(needed / sizeof(HMODULE) + (needed > bytes ? 16 : 0));
   }
@@ -146,8 +144,6 @@ SIZE ClientSize(HWND hwnd) {
   if (!GetClientRect(hwnd, &r)) Fail("no client area for " + Window(hwnd));
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
-
-bool IsEnabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
 
 int ScreenDpi() {
   // SetProcessDPIAware is Vista's; looked up so the driver runs wherever our programs do.
@@ -282,21 +278,6 @@ std::vector<Control> ChildControls(HWND parent) {
 
 void Click(HWND button) { Post(button, BM_CLICK, 0, 0, "a click"); }
 
-std::vector<HWND> TabOrder(HWND dialog) {
-  const std::vector<HWND> children = Children(dialog);
-  const auto first = std::find_if(children.begin(), children.end(), [](HWND c) {
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
-    return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
-  });
-  std::vector<HWND> order;
-  for (HWND c = first == children.end() ? nullptr : *first;
-       c != nullptr && order.size() <= children.size(); c = GetNextDlgTabItem(dialog, c, FALSE)) {
-    if (!order.empty() && c == order.front()) break;
-    order.push_back(c);
-  }
-  return order;
-}
-
 HWND FocusedWindow(DWORD threadId) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -340,6 +321,52 @@ bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
     }
   }
   return false;
+}
+
+namespace {
+
+// What our programs' start loads by name and Windows does not take from its KnownDLLs:
+// comctl32, what Common Controls 6 loads (uxtheme, and msimg32 under Wine), what uxtheme
+// loads on Vista and 7 (dwmapi), advapi32's random numbers (cryptbase).
+// Not here, because no program can keep them out under Wine 8, which has no KnownDLLs:
+// version and imm32, which Wine's own user32 loads by name as it starts, before any
+// code of the program runs (Windows' user32 loads neither by name: imm32 by its full
+// path on XP and as a KnownDLL later, version not at all); nor the KnownDLLs themselves
+// and what they import (kernelbase, sechost, ucrtbase and the like).
+constexpr const wchar_t* kPlantedNames[] = {L"comctl32", L"uxtheme", L"msimg32", L"dwmapi",
+                                            L"cryptbase"};
+
+}  // namespace
+
+PlantedDlls::PlantedDlls(std::wstring folder) : folder_(std::move(folder)) {
+  std::wstring names;
+  for (const wchar_t* name : kPlantedNames) {
+    CopyFileOrThrow(PLANTED_CANARY_DLL, folder_ + L"\\" + name + L".dll");
+    names += (names.empty() ? L"" : L",") + std::wstring(name);
+  }
+  wchar_t saved[1024];
+  const DWORD n = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved, 1024);
+  if (n > 0 && n < 1024) savedOverrides_.emplace(saved, n);
+  // The run's own overrides, and the planted names' native copies first.
+  const std::wstring overrides =
+      (savedOverrides_ ? *savedOverrides_ + L";" : L"") + names + L"=n,b";
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+}
+
+PlantedDlls::~PlantedDlls() {
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
+                          savedOverrides_ ? savedOverrides_->c_str() : nullptr);
+}
+
+std::vector<std::wstring> PlantedDlls::Loaded() const {
+  std::vector<std::wstring> loaded;
+  for (const wchar_t* name : kPlantedNames) {
+    const std::wstring dll = folder_ + L"\\" + name + L".dll";
+    if (GetFileAttributesW((dll + L".loaded").c_str()) != INVALID_FILE_ATTRIBUTES) {
+      loaded.push_back(dll);
+    }
+  }
+  return loaded;
 }
 
 }  // namespace gui

@@ -1,5 +1,7 @@
 // GuiDriver: drives our real Windows programs from a test program, the way a user
-// would, and reads back what the user would see.
+// would, reads back what the user would see, and plants DLLs beside them. A Process still
+// running when its object goes (a failed ASSERT, an exception) is ended, so a failing
+// test never leaves a window behind on the display.
 //
 // Facts this rests on (checked under Wine):
 //  - A window can become visible before its controls exist, so wait for the controls.
@@ -10,8 +12,6 @@
 //  - The first GUI program on a fresh display can take many seconds to show its window,
 //    so the waits default to a minute and throw a std::runtime_error naming what was
 //    awaited when the limit passes (gtest reports the message as the test's failure).
-//  - A Process still running when its object goes (a failed ASSERT, an exception) is
-//    ended, so a failing test never leaves a window behind on the display.
 #pragma once
 #ifdef _WIN32
 
@@ -32,7 +32,6 @@ using testfiles::CopyFileOrThrow;
 using testfiles::Narrow;
 using testfiles::TempDirectory;
 
-// The default limit of every wait: generous, because a fresh Wine display is slow.
 inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
 
 // Every limit of a wait, times PROJECT_WAIT_SCALE (a whole number, 1 when unset): a run
@@ -58,7 +57,6 @@ class Process {
   ~Process();
 
   DWORD Id() const noexcept { return pid_; }
-  DWORD MainThreadId() const noexcept { return tid_; }
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
@@ -69,9 +67,7 @@ class Process {
  private:
   Process() = default;
   UniqueHandle process_;
-  UniqueHandle thread_;
   DWORD pid_ = 0;
-  DWORD tid_ = 0;
 };
 
 // One child window as the user sees it.
@@ -105,7 +101,6 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 SIZE ClientSize(HWND hwnd);
-bool IsEnabled(HWND hwnd);
 
 // ------------------------------------------------------------- layout at the screen's DPI
 // Our windows are laid out in twips (1/1440 inch) and drawn in Tahoma 8.25 pt, both
@@ -127,13 +122,10 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
 
 // Presses a push button (or toggles a check box / option button) as a click would. Posted.
 void Click(HWND button);
-// The tab stops of `dialog` in the order Tab visits them, from the first
-// (GetNextDlgTabItem from the first tab stop until it comes round again).
-std::vector<HWND> TabOrder(HWND dialog);
 // The window with the keyboard focus in the GUI thread; nullptr when there is none.
 HWND FocusedWindow(DWORD threadId);
-// Posts WM_KEYDOWN then WM_KEYUP to `target`, as if typed while it had the focus.
-// Modifier keys are not simulated.
+// Posts WM_KEYDOWN then WM_KEYUP to `target`, as if typed while it had the focus (no
+// modifier keys).
 void PressKey(HWND target, WPARAM virtualKey);
 
 // A message box: a top-level "#32770" window of the process.
@@ -160,6 +152,27 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWa
 
 // Case-insensitive (ordinal, as the file system compares names) containment test.
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle);
+
+// DLLs left beside one of our programs under the names its start loads, and what became
+// of them. Wine is told to prefer a DLL beside the exe for those names, as Windows does
+// for any name it does not take from its KnownDLLs.
+class PlantedDlls {
+ public:
+  // A copy of the canary DLL in `folder` under each name (throws when one cannot be
+  // made), and WINEDLLOVERRIDES set for the programs started while this lives.
+  explicit PlantedDlls(std::wstring folder);
+  PlantedDlls(const PlantedDlls&) = delete;
+  PlantedDlls& operator=(const PlantedDlls&) = delete;
+  ~PlantedDlls();  // puts WINEDLLOVERRIDES back
+
+  // The planted DLLs that were loaded: each leaves a mark as it loads (under Wine even
+  // one whose imports do not resolve), which outlasts the program.
+  std::vector<std::wstring> Loaded() const;
+
+ private:
+  std::wstring folder_;
+  std::optional<std::wstring> savedOverrides_;
+};
 
 }  // namespace gui
 

@@ -80,8 +80,7 @@ class PeFile {
   };
   std::vector<ImportedDll> ImportedFunctions() const {
     std::vector<ImportedDll> dlls;
-    const Directory dir = DataDirectory(1);
-    auto at = Offset(dir.rva);
+    auto at = Offset(DataDirectory(1).rva);
     for (; at && *at + 20 <= bytes_.size(); *at += 20) {
       const uint32_t lookupRva = U32(*at) != 0 ? U32(*at) : U32(*at + 16);
       const uint32_t nameRva = U32(*at + 12);
@@ -133,8 +132,7 @@ class PeFile {
 
   // The data of the first resource of `type` (first name, first language).
   std::optional<std::string> Resource(uint32_t type) const {
-    const Directory dir = DataDirectory(2);
-    const auto root = Offset(dir.rva);
+    const auto root = Offset(DataDirectory(2).rva);
     if (!root) return std::nullopt;
     uint32_t entry = 0;
     for (size_t e = *root + 16; e < *root + 16 + 8 * (size_t{U16(*root + 12)} + U16(*root + 14));
@@ -195,8 +193,7 @@ class PeFile {
 };
 
 std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 

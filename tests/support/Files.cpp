@@ -120,13 +120,5 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-std::wstring Widen(const std::string& utf8) {
-  const int narrow = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, nullptr, 0);
-  std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, out.data(), n);
-  return out;
-}
-
 }  // namespace testfiles
 #endif  // _WIN32

@@ -38,7 +38,6 @@ unsigned long long WriteTime(const std::wstring& path);
 void SetOldWriteTime(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
-std::wstring Widen(const std::string& utf8);
 
 }  // namespace testfiles
 

@@ -13,7 +13,6 @@
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/WindowChecks.h"
-#include "tests/gui/PlantedDlls.h"
 
 namespace {
 
@@ -114,8 +113,8 @@ class BurnisherTest : public ::testing::Test {
     const HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Burnisher");
     gui::WaitForControls(
         main, {switcher::kIdDescription, switcher::kIdOn, switcher::kIdOff, switcher::kIdAbout});
-    const bool on = gui::IsEnabled(gui::ControlById(main, switcher::kIdOn));
-    const bool off = gui::IsEnabled(gui::ControlById(main, switcher::kIdOff));
+    const bool on = IsWindowEnabled(gui::ControlById(main, switcher::kIdOn));
+    const bool off = IsWindowEnabled(gui::ControlById(main, switcher::kIdOff));
     return Window{std::move(app), main, on, off};
   }
 
@@ -167,11 +166,11 @@ class BurnisherTest : public ::testing::Test {
   // A fresh start whose `id` button is enabled fails with a report, returned.
   std::wstring ReportOf(int id) {
     Window w = Open();
-    if (!gui::IsEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
+    if (!IsWindowEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
     return ClickAndExpectFailure(w, id);
   }
 
-  // Runs the probe in the IDE folder and returns the comctl32.dll it loaded.
+  // Runs the probe in the IDE folder and returns the comctl32.dll it loaded (an ASCII path).
   std::wstring ProbeComctl() {
     const std::wstring out = root_.Path() + L"\\probe.txt";
     DeleteFileW(out.c_str());
@@ -179,7 +178,7 @@ class BurnisherTest : public ::testing::Test {
     const std::optional<DWORD> code = probe.WaitForExit();
     const std::string loaded = ReadFile(out);
     EXPECT_EQ(code, std::optional<DWORD>(0u)) << "the probe reported: " << loaded;
-    return Widen(loaded);
+    return std::wstring(loaded.begin(), loaded.end());
   }
 
   TempDirectory root_;
