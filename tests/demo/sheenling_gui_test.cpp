@@ -85,34 +85,23 @@ std::optional<int> DpiAwareness(HWND window) {
 
 class SheenlingWindow : public testing::TestWithParam<bool> {};
 
-// At the screen's DPI, whichever this run's prefix has (96, or 144 in the second run).
 TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
-  const int dpi = gui::ScreenDpi();
-  SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
   RunningSheenling app = Launch(GetParam());
-  EXPECT_EQ(gui::WindowText(app.window), L"Sheenling");
   // DPI-aware with the manifest and without it: never stretched as a bitmap. (Wine 8 counts
   // every window aware, so only Windows can fail this.)
   EXPECT_NE(DpiAwareness(app.window).value_or(1), 0);
-  const SIZE client = gui::ClientSize(app.window);
-  EXPECT_EQ(client.cx, gui::TwipsToPixels(5985, dpi));
-  EXPECT_EQ(client.cy, gui::TwipsToPixels(4560, dpi));
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(app.window, GWL_STYLE));
   EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
   EXPECT_TRUE(style & WS_SYSMENU) << "no close box";
   EXPECT_EQ(GetWindow(app.window, GW_OWNER), nullptr);
 
-  const std::vector<gui::Control> controls = gui::ChildControls(app.window);
+  const std::vector<gui::Control> controls =
+      gui::ExpectWindowLaidOut(app.window, L"Sheenling", 5985, 4560, kLayout);
   ASSERT_EQ(controls.size(), std::size(kLayout));
-  for (size_t i = 0; i < controls.size(); ++i) {
-    const gui::Control& c = controls[i];
-    SCOPED_TRACE("control " + std::to_string(kLayout[i].id));
-    EXPECT_EQ(c.id, kLayout[i].id);
-    EXPECT_EQ(c.className, kLayout[i].className);
-    gui::ExpectLaidOut(c, kLayout[i], dpi);
-    EXPECT_TRUE(c.enabled);
-    // Only the label is skipped by Tab.
-    EXPECT_EQ((c.style & WS_TABSTOP) != 0, kLayout[i].id != lblDescription);
+  for (const gui::Control& c : controls) {
+    EXPECT_TRUE(c.enabled) << c.id;
+    EXPECT_EQ((c.style & WS_TABSTOP) != 0, c.id != lblDescription)
+        << "only the label is no tab stop";
   }
   // The kind of each control.
   EXPECT_EQ(controls[0].style & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
@@ -127,10 +116,7 @@ TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
 
 TEST_P(SheenlingWindow, LoadsComctl32FromWinSxSOnlyWithTheManifest) {
   RunningSheenling app = Launch(GetParam());
-  std::vector<std::wstring> comctl;
-  for (const std::wstring& m : app.process.LoadedModules()) {
-    if (gui::ContainsNoCase(m, L"\\comctl32.dll")) comctl.push_back(m);
-  }
+  const std::vector<std::wstring> comctl = app.process.LoadedModules(L"\\comctl32.dll");
   ASSERT_FALSE(comctl.empty()) << "comctl32 was never loaded";
   for (const std::wstring& path : comctl) {
     if (GetParam()) {

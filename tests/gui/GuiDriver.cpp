@@ -90,20 +90,18 @@ std::optional<DWORD> Process::WaitForExit(std::chrono::milliseconds limit) const
   return code;
 }
 
-std::vector<std::wstring> Process::LoadedModules() const {
-  std::vector<HMODULE> modules(256);
-  for (DWORD bytes = 0, needed = 1; needed > bytes;) {
-    bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
-    if (!EnumProcessModules(process_.get(), modules.data(), bytes, &needed)) {
-      FailWin32("cannot list the modules of process " + std::to_string(pid_));
-    }
-    modules.resize(needed / sizeof(HMODULE) + (needed > bytes ? 16 : 0));
+std::vector<std::wstring> Process::LoadedModules(const std::wstring& part) const {
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process_.get(), modules, sizeof modules, &bytes)) {
+    FailWin32("cannot list the modules of process " + std::to_string(pid_));
   }
   std::vector<std::wstring> paths;
-  for (HMODULE module : modules) {
+  for (DWORD i = 0; i < std::min<DWORD>(bytes, sizeof modules) / sizeof(HMODULE); ++i) {
     wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameExW(process_.get(), module, path, MAX_PATH * 2);
-    if (n > 0) paths.emplace_back(path, n);
+    const DWORD n = GetModuleFileNameExW(process_.get(), modules[i], path, MAX_PATH * 2);
+    std::wstring module(path, n);
+    if (n > 0 && ContainsNoCase(module, part)) paths.push_back(std::move(module));
   }
   return paths;
 }

@@ -60,9 +60,10 @@ class Process {
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
-  // Full paths of the modules loaded in the program now, as the loader reports them
-  // (under Wine: C:\windows\system32\... or C:\windows\winsxs\...).
-  std::vector<std::wstring> LoadedModules() const;
+  // Full paths of the modules loaded in the program now whose path contains `part` (any
+  // case), as the loader reports them (under Wine: C:\windows\system32\... or
+  // C:\windows\winsxs\...).
+  std::vector<std::wstring> LoadedModules(const std::wstring& part) const;
 
  private:
   Process() = default;
@@ -102,7 +103,6 @@ std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 SIZE ClientSize(HWND hwnd);
 
-// ------------------------------------------------------------- layout at the screen's DPI
 // Our windows are laid out in twips (1/1440 inch) and drawn in Tahoma 8.25 pt, both
 // scaled to the screen's DPI. A test runs at 96 DPI in the usual prefix and at 144 in a
 // prefix whose LogPixels says so (see add_high_dpi_test).

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -44,7 +43,7 @@ TEST(GuiDriverProcess, ReportsTheExitCodeAndRunsInTheGivenFolder) {
                                        L"/c echo here> marker.txt & exit 7", 0s);
   EXPECT_EQ(p.WaitForExit(), std::optional<DWORD>(7u));
   EXPECT_FALSE(p.IsRunning());
-  EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\marker.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(testfiles::Exists(dir.Path() + L"\\marker.txt"));
 }
 
 TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
@@ -72,13 +71,9 @@ TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
     }
     EXPECT_TRUE(hasEdit);
 
-    bool sawExe = false, sawUser32 = false;
-    for (const std::wstring& m : p.LoadedModules()) {
-      sawExe = sawExe || gui::ContainsNoCase(m, L"notepad.exe");
-      sawUser32 = sawUser32 || gui::ContainsNoCase(m, L"\\user32.dll");
-    }
-    EXPECT_TRUE(sawExe);
-    EXPECT_TRUE(sawUser32);
+    EXPECT_EQ(p.LoadedModules(L"notepad.exe").size(), 1u);
+    EXPECT_EQ(p.LoadedModules(L"\\USER32.dll").size(), 1u) << "any case";
+    EXPECT_GT(p.LoadedModules(L"").size(), 2u);
     EXPECT_TRUE(p.IsRunning());
   }
   // Left running, it was ended when its Process went.
@@ -127,20 +122,18 @@ TEST(GuiDriverFiles, TempDirectoryGoesWithItsContents) {
     gui::TempDirectory dir;
     path = dir.Path();
     ASSERT_TRUE(CreateDirectoryW((path + L"\\sub").c_str(), nullptr));
-    std::ofstream(std::filesystem::path(path + L"\\sub\\f.txt")) << "x";
+    testfiles::WriteFile(path + L"\\sub\\f.txt", "x");
     gui::CopyFileOrThrow(path + L"\\sub\\f.txt", path + L"\\g.txt");
     ExpectFailureNaming([&] { gui::CopyFileOrThrow(path + L"\\absent", path + L"\\h"); }, "absent");
   }
-  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(testfiles::Exists(path));
 }
 
 TEST(GuiDriverLayout, ScalesEachTwipFigureAndMeasuresInTheDpisFont) {
   // 301.5 and 31.5 pixels: each figure rounds on its own, halves up.
   const RECT combo = gui::TwipsRect(360, 3840, 3015, 315, 144);
-  EXPECT_EQ(combo.left, 36);
-  EXPECT_EQ(combo.top, 384);
-  EXPECT_EQ(combo.right, 36 + 302);
-  EXPECT_EQ(combo.bottom, 384 + 32);
+  EXPECT_EQ(std::tie(combo.left, combo.top, combo.right, combo.bottom),
+            std::tuple(36, 384, 36 + 302, 384 + 32));
   EXPECT_GE(gui::ScreenDpi(), 96);
 
   const SIZE at96 = gui::TextExtent(L"Check Box", 96);

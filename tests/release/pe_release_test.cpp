@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -39,22 +40,35 @@ uint32_t Le(const std::string& bytes, size_t at, size_t width) {
   return v;
 }
 
-// A 32-bit PE image (PE32) held in memory, read through bounds-checked accessors.
+// The NUL-terminated text at `at` (at most 256 bytes).
+std::string CString(const std::string& bytes, size_t at) {
+  std::string out;
+  while (at < bytes.size() && bytes[at] != '\0' && out.size() < 256) out += bytes[at++];
+  return out;
+}
+
+// A 32-bit PE image (PE32) read through bounds-checked accessors: the file as it is, and
+// the image as the loader lays it out, each section at its address.
 class PeFile {
  public:
   explicit PeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-    if (bytes_.size() < 0x40 || U16(0) != 0x5A4D) return;  // "MZ"
-    pe_ = U32(0x3C);
-    if (U32(pe_) != 0x00004550) return;  // "PE\0\0"
+    file_.assign(std::istreambuf_iterator<char>(in), {});
+    if (file_.size() < 0x40 || Le(file_, 0, 2) != 0x5A4D) return;  // "MZ"
+    pe_ = Le(file_, 0x3C, 4);
     optional_ = pe_ + 24;
-    if (U16(optional_) != 0x10B) return;
-    const size_t sectionTable = optional_ + U16(pe_ + 20);
+    if (Le(file_, pe_, 4) != 0x00004550 || Le(file_, optional_, 2) != 0x10B) return;  // "PE\0\0"
+    image_ = file_.substr(0, Le(file_, optional_ + 60, 4));  // SizeOfHeaders
+    image_.resize(std::min<size_t>(Le(file_, optional_ + 56, 4), size_t{64} << 20));
+    const size_t table = optional_ + U16(pe_ + 20);
     for (uint16_t i = 0; i < U16(pe_ + 6); ++i) {
-      const size_t s = sectionTable + 40 * size_t{i};
-      sections_.push_back({U32(s + 12), std::max(U32(s + 8), U32(s + 16)), U32(s + 20), U32(s + 16),
-                           SectionName(s)});
+      const size_t s = table + 40 * size_t{i};
+      const size_t rva = Le(file_, s + 12, 4), raw = Le(file_, s + 20, 4);
+      const size_t size = std::min(Le(file_, s + 8, 4), Le(file_, s + 16, 4));
+      if (raw < file_.size() && rva < image_.size()) {
+        file_.copy(image_.data() + rva, std::min(size, image_.size() - rva), raw);
+      }
+      sections_.push_back({Le(file_, s + 20, 4), Le(file_, s + 16, 4), SectionName(s)});
     }
     valid_ = true;
   }
@@ -80,24 +94,13 @@ class PeFile {
   };
   std::vector<ImportedDll> ImportedFunctions() const {
     std::vector<ImportedDll> dlls;
-    auto at = Offset(DataDirectory(1).rva);
-    for (; at && *at + 20 <= bytes_.size(); *at += 20) {
-      const uint32_t lookupRva = U32(*at) != 0 ? U32(*at) : U32(*at + 16);
-      const uint32_t nameRva = U32(*at + 12);
-      if (nameRva == 0 && lookupRva == 0) break;
-      ImportedDll dll;
-      if (auto name = Offset(nameRva)) dll.name = CString(*name);
-      auto entry = Offset(lookupRva);
-      for (; entry && *entry + 4 <= bytes_.size(); *entry += 4) {
-        const uint32_t thunk = U32(*entry);
-        if (thunk == 0) break;
-        if (thunk & 0x80000000u) {
-          dll.functions.push_back("#" + std::to_string(thunk & 0xFFFF));
-        } else if (auto hint = Offset(thunk)) {
-          dll.functions.push_back(CString(*hint + 2));  // past the two-byte hint
-        }
+    for (size_t at = DataDirectory(1).rva; at != 0 && (U32(at) | U32(at + 12)) != 0; at += 20) {
+      ImportedDll& dll = dlls.emplace_back(ImportedDll{CString(image_, U32(at + 12)), {}});
+      for (size_t e = U32(at) != 0 ? U32(at) : U32(at + 16); e != 0 && U32(e) != 0; e += 4) {
+        const uint32_t thunk = U32(e);
+        dll.functions.push_back(thunk & 0x80000000u ? "#" + std::to_string(thunk & 0xFFFF)
+                                                    : CString(image_, thunk + 2));  // past the hint
       }
-      dlls.push_back(std::move(dll));
     }
     return dlls;
   }
@@ -111,8 +114,8 @@ class PeFile {
   // headers and other sections, each padded to the file alignment (at most 511 bytes
   // over what strip leaves, never under).
   size_t StrippedSize() const {
-    size_t end = U32(optional_ + 60);    // SizeOfHeaders
-    bool stripped = U32(pe_ + 16) == 0;  // no COFF symbols
+    size_t end = U32(optional_ + 60);             // SizeOfHeaders
+    bool stripped = Le(file_, pe_ + 16, 4) == 0;  // no COFF symbols
     for (const Section& s : sections_) {
       if (s.name.starts_with(".debug")) {
         stripped = false;
@@ -120,72 +123,57 @@ class PeFile {
       }
       if (s.raw != 0) end = std::max(end, size_t{s.raw} + s.rawSize);
     }
-    return stripped ? bytes_.size() : end;
+    return stripped ? file_.size() : end;
   }
 
-  // `size` bytes at `rva` in the image, when the file holds them all.
-  std::optional<std::string> Bytes(uint32_t rva, size_t size) const {
-    const auto at = Offset(rva);
-    if (!at || *at + size > bytes_.size()) return std::nullopt;
-    return bytes_.substr(*at, size);
+  // `size` bytes at `rva` in the image, when it holds them all.
+  std::optional<std::string> Bytes(size_t rva, size_t size) const {
+    if (rva == 0 || rva > image_.size() || size > image_.size() - rva) return std::nullopt;
+    return image_.substr(rva, size);
   }
 
   // The data of the first resource of `type` (first name, first language).
   std::optional<std::string> Resource(uint32_t type) const {
-    const auto root = Offset(DataDirectory(2).rva);
-    if (!root) return std::nullopt;
+    const size_t root = DataDirectory(2).rva;
     uint32_t entry = 0;
-    for (size_t e = *root + 16; e < *root + 16 + 8 * (size_t{U16(*root + 12)} + U16(*root + 14));
-         e += 8) {
+    for (size_t e = root + 16;
+         root != 0 && e < root + 16 + 8 * (size_t{U16(root + 12)} + U16(root + 14)); e += 8) {
       if (U32(e) == type) entry = U32(e + 4);
     }
     // Two more levels (name, language): take the first of each.
     for (int level = 0; level < 2; ++level) {
       if ((entry & 0x80000000u) == 0) return std::nullopt;
-      const size_t sub = *root + (entry & 0x7FFFFFFFu);
+      const size_t sub = root + (entry & 0x7FFFFFFFu);
       if (U16(sub + 12) + U16(sub + 14) == 0) return std::nullopt;
       entry = U32(sub + 16 + 4);
     }
     if (entry & 0x80000000u) return std::nullopt;
-    return Bytes(U32(*root + entry), U32(*root + entry + 4));
+    return Bytes(U32(root + entry), U32(root + entry + 4));
   }
 
  private:
   struct Section {
-    uint32_t rva, size, raw, rawSize;
+    uint32_t raw, rawSize;
     std::string name;
   };
 
   // The eight-byte name field; a longer name ("/<offset>" into the string table) is
   // read from there, as the debugging sections are named.
   std::string SectionName(size_t at) const {
-    std::string name;
-    for (size_t i = 0; i < 8 && at + i < bytes_.size() && bytes_[at + i] != '\0'; ++i) {
-      name += bytes_[at + i];
-    }
+    std::string name = CString(file_, at).substr(0, 8);
     if (name.starts_with("/")) {
-      const size_t strings = size_t{U32(pe_ + 12)} + 18 * size_t{U32(pe_ + 16)};
-      name = CString(strings + static_cast<size_t>(std::strtoul(name.c_str() + 1, nullptr, 10)));
+      const size_t strings = size_t{Le(file_, pe_ + 12, 4)} + 18 * size_t{Le(file_, pe_ + 16, 4)};
+      name = CString(file_, strings + std::strtoul(name.c_str() + 1, nullptr, 10));
     }
     return name;
   }
 
-  uint16_t U16(size_t at) const { return static_cast<uint16_t>(Le(bytes_, at, 2)); }
-  uint32_t U32(size_t at) const { return Le(bytes_, at, 4); }
-  std::optional<size_t> Offset(uint32_t rva) const {
-    if (rva == 0) return std::nullopt;
-    for (const Section& s : sections_) {
-      if (rva >= s.rva && rva < s.rva + s.size) return size_t{s.raw} + (rva - s.rva);
-    }
-    return std::nullopt;
-  }
-  std::string CString(size_t at) const {
-    std::string out;
-    while (at < bytes_.size() && bytes_[at] != '\0' && out.size() < 256) out += bytes_[at++];
-    return out;
-  }
+  // In the image: the headers, then each section at its address.
+  uint16_t U16(size_t at) const { return static_cast<uint16_t>(Le(image_, at, 2)); }
+  uint32_t U32(size_t at) const { return Le(image_, at, 4); }
 
-  std::string bytes_;
+  std::string file_;
+  std::string image_;
   std::vector<Section> sections_;
   size_t pe_ = 0;
   size_t optional_ = 0;
@@ -339,10 +327,8 @@ TEST_P(ShippedExe, ImportsOnlyFunctionsWindowsXpSp3Has) {
 
 TEST_P(ShippedExe, AsksForNoWindowsNewerThanXp) {
   // XP is 5.1; its loader refuses an image that asks for more.
-  EXPECT_LE(pe_->OsVersion(), 501u)
-      << "OS version " << pe_->OsVersion() / 100 << "." << pe_->OsVersion() % 100;
-  EXPECT_LE(pe_->SubsystemVersion(), 501u) << "subsystem version " << pe_->SubsystemVersion() / 100
-                                           << "." << pe_->SubsystemVersion() % 100;
+  EXPECT_LE(pe_->OsVersion(), 501u) << "the OS version, major * 100 + minor";
+  EXPECT_LE(pe_->SubsystemVersion(), 501u) << "the subsystem version";
 }
 
 TEST_P(ShippedExe, StaysWithinItsSizeBudget) {
@@ -365,19 +351,16 @@ TEST_P(ShippedExe, CarriesTheProjectVersion) {
   // Both programs fill the same fields from the project, each under its own name.
   const std::string exe = GetParam().exe;
   const std::string program = exe.substr(0, exe.find('.'));
-  const struct {
-    const char16_t* key;
-    std::string_view value;
-  } fields[] = {{u"ProductName", program},
-                {u"InternalName", program},
-                {u"OriginalFilename", exe},
-                {u"FileVersion", BURNISHER_VERSION},
-                {u"ProductVersion", BURNISHER_VERSION},
-                {u"CompanyName", BURNISHER_AUTHORS},
-                {u"LegalCopyright", BURNISHER_COPYRIGHT}};
-  for (const auto& field : fields) {
-    EXPECT_EQ(VersionString(*block, field.key), Utf16(field.value))
-        << std::string(field.key, field.key + std::char_traits<char16_t>::length(field.key));
+  const std::pair<std::string_view, std::string_view> fields[] = {
+      {"ProductName", program},
+      {"InternalName", program},
+      {"OriginalFilename", exe},
+      {"FileVersion", BURNISHER_VERSION},
+      {"ProductVersion", BURNISHER_VERSION},
+      {"CompanyName", BURNISHER_AUTHORS},
+      {"LegalCopyright", BURNISHER_COPYRIGHT}};
+  for (const auto& [key, value] : fields) {
+    EXPECT_EQ(VersionString(*block, Utf16(key)), Utf16(value)) << key;
   }
   EXPECT_FALSE(VersionString(*block, u"FileDescription").empty());
 }
