@@ -39,6 +39,46 @@ void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const char* wha
   }
 }
 
+using Windows = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
+
+BOOL CALLBACK AddIfVisible(HWND hwnd, LPARAM param) {
+  auto& [pid, windows] = *reinterpret_cast<Windows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == pid && IsWindowVisible(hwnd)) windows.push_back(hwnd);
+  return TRUE;
+}
+
+// The first visible top-level window of process `pid` that `wanted` takes, if any.
+template <typename Wanted>
+HWND FindTopLevel(DWORD pid, Wanted wanted) {
+  Windows found{pid, {}};
+  EnumWindows(&AddIfVisible, reinterpret_cast<LPARAM>(&found));
+  const auto at = std::find_if(found.second.begin(), found.second.end(), wanted);
+  return at == found.second.end() ? nullptr : *at;
+}
+
+// A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
+std::wstring Caption(HWND hwnd) {
+  wchar_t caption[512];
+  const int n = GetWindowTextW(hwnd, caption, 512);
+  return std::wstring(caption, static_cast<size_t>(std::max(n, 0)));
+}
+
+// The box's text: a Static child that is not its icon.
+bool IsBoxText(HWND child) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+  return ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON;
+}
+
+bool IsMessageBox(HWND hwnd) {
+  if (ClassName(hwnd) != L"#32770") return false;
+  const std::vector<HWND> children = Children(hwnd);
+  return std::any_of(children.begin(), children.end(), IsBoxText) &&
+         std::any_of(children.begin(), children.end(),
+                     [](HWND c) { return ClassName(c) == L"Button"; });
+}
+
 }  // namespace
 
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
@@ -180,50 +220,6 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth) {
   return SIZE{need.right - need.left, need.bottom - need.top};
 }
 
-namespace {
-
-using Windows = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
-
-BOOL CALLBACK AddIfVisible(HWND hwnd, LPARAM param) {
-  auto& [pid, windows] = *reinterpret_cast<Windows*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == pid && IsWindowVisible(hwnd)) windows.push_back(hwnd);
-  return TRUE;
-}
-
-// The first visible top-level window of process `pid` that `wanted` takes, if any.
-template <typename Wanted>
-HWND FindTopLevel(DWORD pid, Wanted wanted) {
-  Windows found{pid, {}};
-  EnumWindows(&AddIfVisible, reinterpret_cast<LPARAM>(&found));
-  const auto at = std::find_if(found.second.begin(), found.second.end(), wanted);
-  return at == found.second.end() ? nullptr : *at;
-}
-
-// A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
-std::wstring Caption(HWND hwnd) {
-  wchar_t caption[512];
-  const int n = GetWindowTextW(hwnd, caption, 512);
-  return std::wstring(caption, static_cast<size_t>(std::max(n, 0)));
-}
-
-// The box's text: a Static child that is not its icon.
-bool IsBoxText(HWND child) {
-  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-  return ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON;
-}
-
-bool IsMessageBox(HWND hwnd) {
-  if (ClassName(hwnd) != L"#32770") return false;
-  const std::vector<HWND> children = Children(hwnd);
-  return std::any_of(children.begin(), children.end(), IsBoxText) &&
-         std::any_of(children.begin(), children.end(),
-                     [](HWND c) { return ClassName(c) == L"Button"; });
-}
-
-}  // namespace
-
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::milliseconds limit) {
   HWND found = nullptr;
   const auto titled = [&](HWND hwnd) { return title.empty() || Caption(hwnd) == title; };
@@ -242,16 +238,14 @@ HWND ControlById(HWND parent, int id) {
 
 void WaitForControls(HWND parent, const std::vector<int>& ids, std::chrono::milliseconds limit) {
   std::string missing;
-  const bool all = WaitUntil(
-      [&] {
-        missing.clear();
-        for (int id : ids) {
-          if (GetDlgItem(parent, id) == nullptr) missing += " " + std::to_string(id);
-        }
-        return missing.empty();
-      },
-      limit);
-  if (!all) {
+  const auto allThere = [&] {
+    missing.clear();
+    for (int id : ids) {
+      if (GetDlgItem(parent, id) == nullptr) missing += " " + std::to_string(id);
+    }
+    return missing.empty();
+  };
+  if (!WaitUntil(allThere, limit)) {
     Fail("controls with ids" + missing + " did not appear in " + Window(parent) + " within " +
          Seconds(limit));
   }

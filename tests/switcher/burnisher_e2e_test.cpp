@@ -106,7 +106,6 @@ class BurnisherTest : public ::testing::Test {
     installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
   }
 
-  // Starts Burnisher in `workingDir` (default the scratch root).
   Window Open(const std::wstring& workingDir = L"") {
     gui::Process app = gui::Process::Start(app_ + L"\\Burnisher.exe",
                                            workingDir.empty() ? root_.Path() : workingDir);
