@@ -10,8 +10,8 @@
 //  - Clicks are posted, never sent: a click that opens a modal box would otherwise block
 //    the test until somebody answers the box.
 //  - The first GUI program on a fresh display can take many seconds to show its window,
-//    so the waits default to a minute and throw a std::runtime_error naming what was
-//    awaited when the limit passes (gtest reports the message as the test's failure).
+//    so the waits default to a minute; a wait that runs out, like any call that fails,
+//    throws a std::runtime_error naming what failed (gtest reports it as the failure).
 #pragma once
 #ifdef _WIN32
 
@@ -46,9 +46,8 @@ using UniqueHandle = std::unique_ptr<void, CloseHandleOf>;
 // A program started by the test.
 class Process {
  public:
-  // Starts `exe` (full path) with `commandLineArgs` after its quoted path, in `workingDir`
-  // (empty: the test's own), and waits until it is idle for input (bounded by `idleWait`;
-  // programs without a window never are). Throws when it cannot start.
+  // Starts `exe` (a full path) with `commandLineArgs` in `workingDir` (empty: the test's
+  // own) and waits up to `idleWait` until it is idle for input. Throws when it cannot start.
   static Process Start(const std::wstring& exe, const std::wstring& workingDir = L"",
                        const std::wstring& commandLineArgs = L"",
                        std::chrono::milliseconds idleWait = kDefaultWait);
@@ -60,9 +59,8 @@ class Process {
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
-  // Full paths of the modules loaded in the program now whose path contains `part` (any
-  // case), as the loader reports them (under Wine: C:\windows\system32\... or
-  // C:\windows\winsxs\...).
+  // The full paths of the modules loaded in the program now whose path contains `part`
+  // (any case), as the loader reports them (C:\windows\system32\..., C:\windows\winsxs\...).
   std::vector<std::wstring> LoadedModules(const std::wstring& part) const;
 
  private:
@@ -83,18 +81,15 @@ struct Control {
   bool enabled = false;
 };
 
-// The visible top-level window of process `pid` captioned exactly `title` (any caption
-// when empty). Throws after `limit`.
+// The visible top-level window of process `pid` captioned `title` (any when empty).
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title,
                            std::chrono::milliseconds limit = kDefaultWait);
-// Waits until `parent` has a child with each of the ids; throws naming the ones missing.
+// Waits until `parent` has a child with each of the ids.
 void WaitForControls(HWND parent, const std::vector<int>& ids,
                      std::chrono::milliseconds limit = kDefaultWait);
-// The direct children of `parent`, in z-order (first = top, which is creation order for
-// a window that did not reorder its controls; this is also the order Tab follows).
+// The direct children of `parent`, in z-order: the order of creation and of Tab.
 std::vector<HWND> Children(HWND parent);
 std::vector<Control> ChildControls(HWND parent);
-// Throws when `parent` has no direct child with control id `id`.
 HWND ControlById(HWND parent, int id);
 // Sends `message`, throwing when the window does not answer within five seconds.
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -107,17 +102,15 @@ SIZE ClientSize(HWND hwnd);
 // scaled to the screen's DPI. A test runs at 96 DPI in the usual prefix and at 144 in a
 // prefix whose LogPixels says so (see add_high_dpi_test).
 
-// The screen's DPI as a DPI-aware program sees it. Declares the calling process DPI-aware
-// first, so that what the driver reads of other programs' windows is real pixels, not
-// pixels scaled back to 96 DPI.
+// The screen's DPI. Declares this process DPI-aware first, so that what it reads of other
+// programs' windows is real pixels, not pixels scaled back to 96 DPI.
 int ScreenDpi();
 // Rounded to nearest (halves away from zero).
 int TwipsToPixels(int twips, int dpi);
-// A box given in twips: each of the four figures is scaled on its own, so the right edge
-// is left + width in pixels.
+// A box in twips, each figure scaled on its own: the right edge is left + width in pixels.
 RECT TwipsRect(int left, int top, int width, int height, int dpi);
 // The size `text` takes in Tahoma 8.25 pt at `dpi`: on one line, or wrapped at words within
-// `wrapWidth` pixels when that is above 0. Throws when the font cannot be made.
+// `wrapWidth` pixels when that is above 0.
 SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
 
 // Presses a push button (or toggles a check box / option button) as a click would. Posted.
@@ -136,7 +129,7 @@ struct MessageBoxInfo {
 };
 std::optional<MessageBoxInfo> FindMessageBox(DWORD pid);
 MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit = kDefaultWait);
-// Answers the box as its button `buttonId` would (IDOK, IDYES, ...). Posted.
+// Answers the box as its button `buttonId` would. Posted.
 void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // False when `limit` passed without the condition holding.
@@ -150,7 +143,7 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWa
   }
 }
 
-// Case-insensitive (ordinal, as the file system compares names) containment test.
+// Whether `needle` is in `haystack`, compared as the file system compares names.
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle);
 
 // DLLs left beside one of our programs under the names its start loads, and what became

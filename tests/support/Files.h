@@ -31,9 +31,8 @@ bool Exists(const std::wstring& path);
 void CopyFileOrThrow(const std::wstring& from, const std::wstring& to);
 // The names in `folder`, sorted, without "." and "..".
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
-// The last-write time; and setting it well into the past (2000), so that a touch shows.
-// Other programs (a scanner, the loader finishing with an exe) may hold the file: the
-// change shares it every way.
+// The last-write time; and setting it well into the past (2000), so that a touch shows,
+// sharing the file every way, as other programs (a scanner, the loader) may hold it.
 unsigned long long WriteTime(const std::wstring& path);
 void SetOldWriteTime(const std::wstring& path);
 

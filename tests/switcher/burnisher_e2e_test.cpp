@@ -137,28 +137,15 @@ class BurnisherTest : public ::testing::Test {
   }
 
   // Clicks the button, expects an error report and, once it is confirmed, a non-zero
-  // exit without any other box. Returns the report's text.
+  // exit: a second box would keep the program from ending. Returns the report's text.
   static std::wstring ClickAndExpectFailure(Window& w, int id) {
     gui::Click(gui::ControlById(w.main, id));
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.caption, L"Burnisher");
     EXPECT_NE(box.text, L"Reopen the VB6 IDE now...");
     gui::AnswerMessageBox(box.hwnd);
-    bool secondBox = false;
-    gui::WaitUntil([&] {
-      try {
-        if (const auto other = gui::FindMessageBox(w.app.Id()); other && other->hwnd != box.hwnd) {
-          secondBox = true;
-        }
-      } catch (const std::runtime_error&) {
-        // A window that goes away while being read: the program is ending.
-      }
-      return secondBox || !w.app.IsRunning();
-    });
-    EXPECT_FALSE(secondBox) << "only the error report may show";
     const std::optional<DWORD> code = w.app.WaitForExit();
-    EXPECT_TRUE(code.has_value());
-    EXPECT_NE(code.value_or(0), 0u);
+    EXPECT_NE(code.value_or(0), 0u) << "no exit, or exit code 0: another box may be showing";
     return box.text;
   }
 
