@@ -79,6 +79,17 @@ bool IsMessageBox(HWND hwnd) {
                      [](HWND c) { return ClassName(c) == L"Button"; });
 }
 
+// What our programs' start loads by name and Windows does not take from its KnownDLLs:
+// comctl32, what Common Controls 6 loads (uxtheme, and msimg32 under Wine), what uxtheme
+// loads on Vista and 7 (dwmapi), advapi32's random numbers (cryptbase).
+// Not here, because no program can keep them out under Wine 8, which has no KnownDLLs:
+// version and imm32, which Wine's own user32 loads by name as it starts, before any
+// code of the program runs (Windows' user32 loads neither by name: imm32 by its full
+// path on XP and as a KnownDLL later, version not at all); nor the KnownDLLs themselves
+// and what they import (kernelbase, sechost, ucrtbase and the like).
+constexpr const wchar_t* kPlantedNames[] = {L"comctl32", L"uxtheme", L"msimg32", L"dwmapi",
+                                            L"cryptbase"};
+
 }  // namespace
 
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
@@ -315,21 +326,6 @@ bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
   return false;
 }
 
-namespace {
-
-// What our programs' start loads by name and Windows does not take from its KnownDLLs:
-// comctl32, what Common Controls 6 loads (uxtheme, and msimg32 under Wine), what uxtheme
-// loads on Vista and 7 (dwmapi), advapi32's random numbers (cryptbase).
-// Not here, because no program can keep them out under Wine 8, which has no KnownDLLs:
-// version and imm32, which Wine's own user32 loads by name as it starts, before any
-// code of the program runs (Windows' user32 loads neither by name: imm32 by its full
-// path on XP and as a KnownDLL later, version not at all); nor the KnownDLLs themselves
-// and what they import (kernelbase, sechost, ucrtbase and the like).
-constexpr const wchar_t* kPlantedNames[] = {L"comctl32", L"uxtheme", L"msimg32", L"dwmapi",
-                                            L"cryptbase"};
-
-}  // namespace
-
 PlantedDlls::PlantedDlls(std::wstring folder) : folder_(std::move(folder)) {
   std::wstring names;
   for (const wchar_t* name : kPlantedNames) {
@@ -354,9 +350,7 @@ std::vector<std::wstring> PlantedDlls::Loaded() const {
   std::vector<std::wstring> loaded;
   for (const wchar_t* name : kPlantedNames) {
     const std::wstring dll = folder_ + L"\\" + name + L".dll";
-    if (GetFileAttributesW((dll + L".loaded").c_str()) != INVALID_FILE_ATTRIBUTES) {
-      loaded.push_back(dll);
-    }
+    if (testfiles::Exists(dll + L".loaded")) loaded.push_back(dll);
   }
   return loaded;
 }

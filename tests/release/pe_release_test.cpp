@@ -240,8 +240,7 @@ std::vector<XpFunction> ReadXpList() {
   std::ifstream in(BURNISHER_XP_IMPORTS);
   std::string text;
   for (int line = 1; std::getline(in, text); ++line) {
-    if (const size_t comment = text.find('#'); comment != std::string::npos) text.resize(comment);
-    std::istringstream fields(text);
+    std::istringstream fields(text.substr(0, text.find('#')));
     XpFunction entry;
     entry.line = line;
     if (!(fields >> entry.dll)) continue;  // blank or comment

@@ -26,7 +26,8 @@ class TempDirectory {
 };
 
 std::string ReadFile(const std::wstring& path);
-void WriteFile(const std::wstring& path, const std::string& content);
+// Then gives the file `attributes` (FILE_ATTRIBUTE_*) unless they are 0.
+void WriteFile(const std::wstring& path, const std::string& content, unsigned long attributes = 0);
 bool Exists(const std::wstring& path);
 void CopyFileOrThrow(const std::wstring& from, const std::wstring& to);
 // The names in `folder`, sorted, without "." and "..".

@@ -269,8 +269,7 @@ TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
        {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
         DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
     SCOPED_TRACE(attributes);
-    WriteFile(installed_, "an old manifest");
-    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    WriteFile(installed_, "an old manifest", attributes);
     const bool installed = attributes == FILE_ATTRIBUTE_READONLY;
     Switch(installed);
     if (installed) {
@@ -327,8 +326,7 @@ TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
 }
 
 TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
-  WriteFile(installed_, "the old, hidden manifest");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  WriteFile(installed_, "the old, hidden manifest", FILE_ATTRIBUTE_HIDDEN);
   const DWORD before = GetFileAttributesW(installed_.c_str());
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
   ExpectReport(ReportOf(switcher::kIdOn), {installed_});

@@ -219,8 +219,7 @@ TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
                                    DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
       SCOPED_TRACE(std::string(logic == &logic_ ? "Wine's" : "Windows'") + " rules, attributes " +
                    std::to_string(attributes));
-      WriteFile(installed_, "an old manifest");
-      ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+      WriteFile(installed_, "an old manifest", attributes);
       // Only a read-only one counts as installed (hidden and system files do not).
       EXPECT_EQ(logic->IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
       const switcher::Outcome installed = logic->Install();
@@ -248,9 +247,7 @@ TEST_F(SwitcherTest, AReadOnlyShippedManifestIsInstalledAsANormalFile) {
 // A failed install leaves an old manifest byte for byte, attributes and all, and no
 // temporary file: when the copy cannot start, and when the final move is refused.
 TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
-  WriteFile(installed_, "the old, hidden manifest");
-  ASSERT_TRUE(
-      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  WriteFile(installed_, "the old, hidden manifest", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   const DWORD before = GetFileAttributesW(installed_.c_str());
   SetOldWriteTime(exe_);
   const auto expectTheOldOne = [&] {
@@ -348,11 +345,9 @@ class PlantedLinks : public ::testing::TestWithParam<Planted>, protected Install
 TEST_P(PlantedLinks, AreRefusedAndNothingAnywhereChanges) {
   const Planted& c = GetParam();
   const std::wstring victim = root_.Path() + L"\\victim.txt";
-  WriteFile(victim, "another file, not Burnisher's");
-  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), c.victimAttributes));
+  WriteFile(victim, "another file, not Burnisher's", c.victimAttributes);
   SetOldWriteTime(victim);
-  WriteFile(installed_, "an installed manifest");
-  SetFileAttributesW(installed_.c_str(), c.victimAttributes);
+  WriteFile(installed_, "an installed manifest", c.victimAttributes);
   std::wstring named = c.plant == kLinkedExe ? exe_ : installed_;
   if (c.plant == kLinkedManifest || c.plant == kLinkedExe) {
     SetFileAttributesW(named.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -416,8 +411,7 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
   const std::wstring evil = root_.Path() + L"\\evil";
   const std::wstring real = root_.Path() + L"\\VS\\Common\\IDE\\IDE98";
   WriteFile(installed_, shipped_);
-  WriteFile(victim, "another file");
-  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), 0x27));
+  WriteFile(victim, "another file", 0x27);
   const FileState before = StateOf(victim);
   for (const uint32_t type : {reg::kRegSz, reg::kRegMultiSz}) {
     SetInstallDir(victim + L'\0' + real + (type == reg::kRegMultiSz ? L"\0"s : L""), type);
