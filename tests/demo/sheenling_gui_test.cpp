@@ -3,7 +3,6 @@
 #include "demo/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/WindowChecks.h"
-#include "tests/gui/PlantedDlls.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +26,7 @@ std::wstring BuiltFolder() {
 
 using namespace sheenling;  // the control ids, named after the controls
 
+// Two sentences joined by one CR LF pair, with the blank before the last full stop.
 const std::wstring kDescription =
     L"Set your VB6 programs to run in style XP, we use the ManiFest file technique.\r\n"
     L"To see the results, you will have to compile this example, then run it with the "
@@ -57,15 +57,6 @@ RunningSheenling Launch(bool withManifest, bool plantDlls = false) {
   return RunningSheenling{std::move(folder), std::move(planted), std::move(process), window};
 }
 
-LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                           static_cast<UINT>(gui::Scaled(5s).count()), &result)) {
-    ADD_FAILURE() << "no answer to message " << message;
-  }
-  return static_cast<LRESULT>(result);
-}
-
 // In z-order, which is the order of creation and of Tab. A combo box's window is its field;
 // the chrome is the button's edges, the check box's square and gap, the combo's arrow.
 const gui::Laid kLayout[] = {
@@ -94,52 +85,38 @@ std::optional<int> DpiAwareness(HWND window) {
 
 class SheenlingWindow : public testing::TestWithParam<bool> {};
 
-// At the screen's DPI, whichever this run's prefix has (96, or 144 in the second run).
 TEST_P(SheenlingWindow, ShowsTheLaidOutControlsInEitherStyle) {
-  const int dpi = gui::ScreenDpi();
-  SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
   RunningSheenling app = Launch(GetParam());
-  EXPECT_EQ(gui::WindowText(app.window), L"Sheenling");
   // DPI-aware with the manifest and without it: never stretched as a bitmap. (Wine 8 counts
   // every window aware, so only Windows can fail this.)
   EXPECT_NE(DpiAwareness(app.window).value_or(1), 0);
-  const SIZE client = gui::ClientSize(app.window);
-  EXPECT_EQ(client.cx, gui::TwipsToPixels(5985, dpi));
-  EXPECT_EQ(client.cy, gui::TwipsToPixels(4560, dpi));
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(app.window, GWL_STYLE));
   EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
   EXPECT_TRUE(style & WS_SYSMENU) << "no close box";
   EXPECT_EQ(GetWindow(app.window, GW_OWNER), nullptr);
 
-  const std::vector<gui::Control> controls = gui::ChildControls(app.window);
+  const std::vector<gui::Control> controls =
+      gui::ExpectWindowLaidOut(app.window, L"Sheenling", 5985, 4560, kLayout);
   ASSERT_EQ(controls.size(), std::size(kLayout));
-  for (size_t i = 0; i < controls.size(); ++i) {
-    const gui::Control& c = controls[i];
-    SCOPED_TRACE("control " + std::to_string(kLayout[i].id));
-    EXPECT_EQ(c.id, kLayout[i].id);
-    EXPECT_EQ(c.className, kLayout[i].className);
-    gui::ExpectLaidOut(c, kLayout[i], dpi);
-    EXPECT_TRUE(c.enabled);
-    // Only the label is skipped by Tab.
-    EXPECT_EQ((c.style & WS_TABSTOP) != 0, kLayout[i].id != lblDescription);
+  for (const gui::Control& c : controls) {
+    EXPECT_TRUE(c.enabled) << c.id;
+    EXPECT_EQ((c.style & WS_TABSTOP) != 0, c.id != lblDescription)
+        << "only the label is no tab stop";
   }
   // The kind of each control.
   EXPECT_EQ(controls[0].style & BS_TYPEMASK, static_cast<DWORD>(BS_PUSHBUTTON));
   EXPECT_EQ(controls[1].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTOCHECKBOX));
   EXPECT_EQ(controls[2].style & BS_TYPEMASK, static_cast<DWORD>(BS_AUTORADIOBUTTON));
-  EXPECT_EQ(Ask(controls[3].hwnd, LB_GETCOUNT), 0);
+  EXPECT_EQ(gui::Send(controls[3].hwnd, LB_GETCOUNT), 0);
   EXPECT_EQ(controls[4].style & SS_TYPEMASK, static_cast<DWORD>(SS_LEFT));  // wraps words
   EXPECT_EQ(controls[5].style & 3u, static_cast<DWORD>(CBS_DROPDOWN));
-  EXPECT_EQ(Ask(controls[5].hwnd, CB_GETCOUNT), 0);
+  EXPECT_EQ(gui::Send(controls[5].hwnd, CB_GETCOUNT), 0);
   EXPECT_EQ(controls[6].style & ES_MULTILINE, 0u);
 }
 
 TEST_P(SheenlingWindow, LoadsComctl32FromWinSxSOnlyWithTheManifest) {
   RunningSheenling app = Launch(GetParam());
-  std::vector<std::wstring> comctl;
-  for (const std::wstring& m : app.process.LoadedModules()) {
-    if (gui::ContainsNoCase(m, L"\\comctl32.dll")) comctl.push_back(m);
-  }
+  const std::vector<std::wstring> comctl = app.process.LoadedModules(L"\\comctl32.dll");
   ASSERT_FALSE(comctl.empty()) << "comctl32 was never loaded";
   for (const std::wstring& path : comctl) {
     if (GetParam()) {
@@ -161,38 +138,57 @@ TEST_P(SheenlingWindow, DllsPlantedBesideItNeverLoad) {
   EXPECT_EQ(app.planted->Loaded(), std::vector<std::wstring>{});
 }
 
+TEST_P(SheenlingWindow, TheCloseBoxEndsTheProgram) {
+  RunningSheenling app = Launch(GetParam());
+  PostMessageW(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(app.process.WaitForExit(30s), std::optional<DWORD>(0u));
+}
+
+TEST_P(SheenlingWindow, ControlsBehaveAsStandardControls) {
+  RunningSheenling app = Launch(GetParam());
+  const HWND check = gui::ControlById(app.window, chkCheckBox);
+  gui::Click(check);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(check, BM_GETCHECK) == BST_CHECKED; }, 5s));
+  gui::Click(check);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(check, BM_GETCHECK) == BST_UNCHECKED; }, 5s));
+
+  const HWND option = gui::ControlById(app.window, Option1);
+  EXPECT_EQ(gui::Send(option, BM_GETCHECK), BST_UNCHECKED);
+  gui::Click(option);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::Send(option, BM_GETCHECK) == BST_CHECKED; }, 5s));
+
+  const HWND combo = gui::ControlById(app.window, Combo1);
+  gui::Send(combo, CB_SHOWDROPDOWN, TRUE);
+  EXPECT_EQ(gui::Send(combo, CB_GETDROPPEDSTATE), TRUE);
+  gui::Send(combo, CB_SHOWDROPDOWN, FALSE);
+  EXPECT_EQ(gui::Send(combo, CB_GETDROPPEDSTATE), FALSE);
+
+  const HWND edit = gui::ControlById(app.window, Text1);
+  gui::Send(edit, EM_SETSEL, 5, 5);
+  PostMessageW(edit, WM_CHAR, L'x', 1);
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::WindowText(edit) == L"Text1x"; }, 5s))
+      << gui::Narrow(gui::WindowText(edit));
+  EXPECT_TRUE(app.process.IsRunning());
+}
+
 INSTANTIATE_TEST_SUITE_P(ManifestBesideTheExe, SheenlingWindow, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& param) {
                            return param.param ? "WithManifest" : "WithoutManifest";
                          });
 
-TEST(SheenlingProgram, CarriesNoManifestOfItsOwn) {
-  // An embedded manifest would win over the file beside the exe and fix the style.
-  const std::wstring exe = BuiltFolder() + L"\\Sheenling.exe";
-  HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
-  EXPECT_EQ(FindResourceW(image, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
-  FreeLibrary(image);
-}
-
-// Shift+Tab is the same walk backwards (GetNextDlgTabItem with "previous"); a posted key
-// cannot hold Shift down, so the keyboard part walks forwards only.
+// Every step of the walk, forwards and backwards (GetNextDlgTabItem, as Tab and Shift+Tab
+// take it); a posted key cannot hold Shift down, so the keyboard walks forwards only, from
+// the first control, where the focus starts.
 TEST(SheenlingProgram, TabFollowsTheTabOrderBothWays) {
   RunningSheenling app = Launch(true);
-  auto id = [](HWND h) { return GetDlgCtrlID(h); };
-  std::vector<int> order;
-  for (HWND h : gui::TabOrder(app.window)) order.push_back(id(h));
-  EXPECT_EQ(order, (std::vector<int>{cmdButton, chkCheckBox, Option1, List1, Combo1, Text1}));
-  std::vector<int> backwards;
-  for (HWND h = GetDlgItem(app.window, Text1); backwards.size() < 6;
-       h = GetNextDlgTabItem(app.window, h, TRUE)) {
-    backwards.push_back(id(h));
+  const int order[] = {cmdButton, chkCheckBox, Option1, List1, Combo1, Text1};
+  const size_t n = std::size(order);
+  for (size_t i = 0; i < n; ++i) {
+    const HWND from = GetDlgItem(app.window, order[i]);
+    EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, from, FALSE)), order[(i + 1) % n]);
+    EXPECT_EQ(GetDlgCtrlID(GetNextDlgTabItem(app.window, from, TRUE)), order[(i + n - 1) % n]);
   }
-  EXPECT_EQ(backwards, (std::vector<int>{Text1, Combo1, List1, Option1, chkCheckBox, cmdButton}));
-
-  // The keyboard: the focus starts on the first control and Tab walks the order round.
-  const DWORD thread = app.process.MainThreadId();
+  const DWORD thread = GetWindowThreadProcessId(app.window, nullptr);
   // The focus may sit in a control's own child (the combo's edit field).
   auto focusedControl = [&]() -> int {
     HWND f = gui::FocusedWindow(thread);
@@ -201,55 +197,11 @@ TEST(SheenlingProgram, TabFollowsTheTabOrderBothWays) {
   };
   ASSERT_TRUE(gui::WaitUntil([&] { return focusedControl() == cmdButton; }, 10s))
       << "focus on " << focusedControl();
-  const int walk[] = {chkCheckBox, Option1, List1, Combo1, Text1, cmdButton};
-  for (int next : walk) {
+  for (size_t i = 1; i <= n; ++i) {
     gui::PressKey(gui::FocusedWindow(thread), VK_TAB);
-    EXPECT_TRUE(gui::WaitUntil([&] { return focusedControl() == next; }, 5s))
-        << "expected " << next << ", focus on " << focusedControl();
+    EXPECT_TRUE(gui::WaitUntil([&] { return focusedControl() == order[i % n]; }, 5s))
+        << "expected " << order[i % n] << ", focus on " << focusedControl();
   }
-}
-
-TEST(SheenlingProgram, LabelHoldsBothSentencesAfterLoad) {
-  RunningSheenling app = Launch(true);
-  const std::wstring text = gui::WindowText(gui::ControlById(app.window, lblDescription));
-  EXPECT_EQ(text, kDescription);
-  // One CR LF pair, and the blank before the last full stop.
-  EXPECT_EQ(std::count(text.begin(), text.end(), L'\r'), 1);
-  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 1);
-  EXPECT_EQ(text.substr(text.size() - 2), L" .");
-}
-
-TEST(SheenlingProgram, ControlsBehaveAsStandardControls) {
-  RunningSheenling app = Launch(true);
-  const HWND check = gui::ControlById(app.window, chkCheckBox);
-  gui::Click(check);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_CHECKED; }, 5s));
-  gui::Click(check);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(check) == BST_UNCHECKED; }, 5s));
-
-  const HWND option = gui::ControlById(app.window, Option1);
-  EXPECT_EQ(gui::CheckState(option), BST_UNCHECKED);
-  gui::Click(option);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CheckState(option) == BST_CHECKED; }, 5s));
-
-  const HWND combo = gui::ControlById(app.window, Combo1);
-  Ask(combo, CB_SHOWDROPDOWN, TRUE);
-  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), TRUE);
-  Ask(combo, CB_SHOWDROPDOWN, FALSE);
-  EXPECT_EQ(Ask(combo, CB_GETDROPPEDSTATE), FALSE);
-
-  const HWND edit = gui::ControlById(app.window, Text1);
-  Ask(edit, EM_SETSEL, 5, 5);
-  PostMessageW(edit, WM_CHAR, L'x', 1);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::WindowText(edit) == L"Text1x"; }, 5s))
-      << gui::Narrow(gui::WindowText(edit));
-  EXPECT_TRUE(app.process.IsRunning());
-}
-
-TEST(SheenlingProgram, TheCloseBoxEndsTheProgram) {
-  RunningSheenling app = Launch(false);
-  PostMessageW(app.window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(app.process.WaitForExit(30s), std::optional<DWORD>(0u));
 }
 
 }  // namespace

@@ -24,8 +24,6 @@ BOOL WINAPI FakeInit(const INITCOMMONCONTROLSEX* record) {
   return FALSE;  // a refusal by the function is not a failure to run it
 }
 
-using gui::DrainMessages;
-
 TEST(StartCommonControls, MakesOneCallWithTheEightByteRecord) {
   recorded = {};
   EXPECT_TRUE(sheenling::StartCommonControls(&FakeInit));
@@ -78,7 +76,7 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   sheenling::Unload();
   EXPECT_EQ(sheenling::MainWindow(), nullptr);
   EXPECT_FALSE(IsWindow(window));
-  DrainMessages();
+  gui::DrainMessages();
 }
 
 TEST(FrmMain, EveryControlUsesTahoma825Regular) {
@@ -88,7 +86,7 @@ TEST(FrmMain, EveryControlUsesTahoma825Regular) {
   // Loaded but not shown until Main shows it.
   EXPECT_FALSE(IsWindowVisible(form->Hwnd()));
   form.reset();
-  DrainMessages();
+  gui::DrainMessages();
 }
 
 TEST(FrmMain, TheFormOutlivesAWindowClosedByTheUser) {
@@ -100,7 +98,7 @@ TEST(FrmMain, TheFormOutlivesAWindowClosedByTheUser) {
   form.reset();  // nothing left to destroy twice
   MSG msg;
   EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "closing must end";
-  DrainMessages();
+  gui::DrainMessages();
 }
 
 }  // namespace

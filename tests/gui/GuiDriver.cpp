@@ -4,7 +4,7 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <cwchar>
 #include <stdexcept>
 #include <utility>
@@ -14,7 +14,9 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("gui driver: " + what); }
 
-std::string Win32Error(DWORD code) { return "Win32 error " + std::to_string(code); }
+[[noreturn]] void FailWin32(const std::string& what) {
+  Fail(what + ": Win32 error " + std::to_string(GetLastError()));
+}
 
 DWORD ToMs(std::chrono::milliseconds unscaled) {
   const std::chrono::milliseconds limit = Scaled(unscaled);
@@ -27,11 +29,66 @@ std::string Seconds(std::chrono::milliseconds limit) {
   return std::to_string(Scaled(limit).count() / 1000) + " s";
 }
 
-std::string Hex(HWND hwnd) {
-  char buffer[32];
-  snprintf(buffer, sizeof buffer, "%p", static_cast<void*>(hwnd));
-  return buffer;
+std::string Window(HWND hwnd) {
+  return "window " + std::to_string(reinterpret_cast<uintptr_t>(hwnd));
 }
+
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
+  if (!PostMessageW(hwnd, message, wParam, lParam)) {
+    FailWin32(std::string("cannot post ") + what + " to " + Window(hwnd));
+  }
+}
+
+using Windows = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
+
+BOOL CALLBACK AddIfVisible(HWND hwnd, LPARAM param) {
+  auto& [pid, windows] = *reinterpret_cast<Windows*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == pid && IsWindowVisible(hwnd)) windows.push_back(hwnd);
+  return TRUE;
+}
+
+// The first visible top-level window of process `pid` that `wanted` takes, if any.
+template <typename Wanted>
+HWND FindTopLevel(DWORD pid, Wanted wanted) {
+  Windows found{pid, {}};
+  EnumWindows(&AddIfVisible, reinterpret_cast<LPARAM>(&found));
+  const auto at = std::find_if(found.second.begin(), found.second.end(), wanted);
+  return at == found.second.end() ? nullptr : *at;
+}
+
+// A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
+std::wstring Caption(HWND hwnd) {
+  wchar_t caption[512];
+  const int n = GetWindowTextW(hwnd, caption, 512);
+  return std::wstring(caption, static_cast<size_t>(std::max(n, 0)));
+}
+
+// The box's text: a Static child that is not its icon.
+bool IsBoxText(HWND child) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+  return ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON;
+}
+
+bool IsMessageBox(HWND hwnd) {
+  if (ClassName(hwnd) != L"#32770") return false;
+  const std::vector<HWND> children = Children(hwnd);
+  return std::any_of(children.begin(), children.end(), IsBoxText) &&
+         std::any_of(children.begin(), children.end(),
+                     [](HWND c) { return ClassName(c) == L"Button"; });
+}
+
+// What our programs' start loads by name and Windows does not take from its KnownDLLs:
+// comctl32, what Common Controls 6 loads (uxtheme, and msimg32 under Wine), what uxtheme
+// loads on Vista and 7 (dwmapi), advapi32's random numbers (cryptbase).
+// Not here, because no program can keep them out under Wine 8, which has no KnownDLLs:
+// version and imm32, which Wine's own user32 loads by name as it starts, before any
+// code of the program runs (Windows' user32 loads neither by name: imm32 by its full
+// path on XP and as a KnownDLL later, version not at all); nor the KnownDLLs themselves
+// and what they import (kernelbase, sechost, ucrtbase and the like).
+constexpr const wchar_t* kPlantedNames[] = {L"comctl32", L"uxtheme", L"msimg32", L"dwmapi",
+                                            L"cryptbase"};
 
 }  // namespace
 
@@ -45,18 +102,6 @@ std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   return limit * scale;
 }
 
-UniqueHandle& UniqueHandle::operator=(UniqueHandle&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-HANDLE UniqueHandle::Release() noexcept { return std::exchange(h_, nullptr); }
-
-void UniqueHandle::Reset(HANDLE h) noexcept {
-  if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  h_ = h;
-}
-
 Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
                        const std::wstring& commandLineArgs, std::chrono::milliseconds idleWait) {
   std::wstring commandLine = L"\"" + exe + L"\"";
@@ -66,69 +111,48 @@ Process Process::Start(const std::wstring& exe, const std::wstring& workingDir,
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
-    Fail("cannot start " + Narrow(exe) + ": " + Win32Error(GetLastError()));
+    FailWin32("cannot start " + Narrow(exe));
   }
+  const UniqueHandle thread(info.hThread);
   Process p;
-  p.process_.Reset(info.hProcess);
-  p.thread_.Reset(info.hThread);
+  p.process_.reset(info.hProcess);
   p.pid_ = info.dwProcessId;
-  p.tid_ = info.dwThreadId;
   // Fails at once for a program without a message loop; that is no error here.
   WaitForInputIdle(info.hProcess, ToMs(idleWait));
   return p;
 }
 
-Process& Process::operator=(Process&& other) noexcept {
-  if (this != &other) {
-    Terminate();
-    process_ = std::move(other.process_);
-    thread_ = std::move(other.thread_);
-    pid_ = std::exchange(other.pid_, 0);
-    tid_ = std::exchange(other.tid_, 0);
-  }
-  return *this;
+Process::~Process() {
+  if (!IsRunning()) return;
+  TerminateProcess(process_.get(), 1);
+  WaitForSingleObject(process_.get(), 10000);
 }
 
-Process::~Process() { Terminate(); }
-
 bool Process::IsRunning() const {
-  return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> Process::WaitForExit(std::chrono::milliseconds limit) const {
-  if (!process_) return std::nullopt;
-  if (WaitForSingleObject(process_.Get(), ToMs(limit)) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
-  if (!GetExitCodeProcess(process_.Get(), &code)) return std::nullopt;
+  if (!process_ || WaitForSingleObject(process_.get(), ToMs(limit)) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process_.get(), &code)) {
+    return std::nullopt;
+  }
   return code;
 }
 
-void Process::Terminate(UINT exitCode) const {
-  if (!IsRunning()) return;
-  TerminateProcess(process_.Get(), exitCode);
-  WaitForSingleObject(process_.Get(), 10000);
-}
-
-std::vector<std::wstring> Process::LoadedModules() const {
-  std::vector<HMODULE> modules(256);
-  for (;;) {
-    DWORD needed = 0;
-    const auto bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
-    if (!EnumProcessModules(process_.Get(), modules.data(), bytes, &needed)) {
-      Fail("cannot list the modules of process " + std::to_string(pid_) + ": " +
-           Win32Error(GetLastError()));
-    }
-    if (needed <= bytes) {
-      modules.resize(needed / sizeof(HMODULE));
-      break;
-    }
-    modules.resize(needed / sizeof(HMODULE) + 16);
+std::vector<std::wstring> Process::LoadedModules(const std::wstring& part) const {
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(process_.get(), modules, sizeof modules, &bytes)) {
+    FailWin32("cannot list the modules of process " + std::to_string(pid_));
   }
   std::vector<std::wstring> paths;
-  for (HMODULE module : modules) {
+  for (DWORD i = 0; i < std::min<DWORD>(bytes, sizeof modules) / sizeof(HMODULE); ++i) {
     wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameExW(process_.Get(), module, path, MAX_PATH * 2);
-    if (n > 0) paths.emplace_back(path, n);
+    const DWORD n = GetModuleFileNameExW(process_.get(), modules[i], path, MAX_PATH * 2);
+    std::wstring module(path, n);
+    if (n > 0 && ContainsNoCase(module, part)) paths.push_back(std::move(module));
   }
   return paths;
 }
@@ -147,28 +171,28 @@ std::wstring ClassName(HWND hwnd) {
   return std::wstring(name, static_cast<size_t>(std::max(n, 0)));
 }
 
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, ToMs(5s), &result)) {
+    Fail(Window(hwnd) + " did not answer message " + std::to_string(message));
+  }
+  return static_cast<LRESULT>(result);
+}
+
 std::wstring WindowText(HWND hwnd) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &length)) {
-    Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXTLENGTH");
-  }
+  const auto length = static_cast<size_t>(Send(hwnd, WM_GETTEXTLENGTH));
   std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, ToMs(5s), &copied)) {
-    Fail("window " + Hex(hwnd) + " did not answer WM_GETTEXT");
-  }
-  text.resize(std::min<size_t>(copied, length));
+  const auto copied = static_cast<size_t>(
+      Send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(copied, length));
   return text;
 }
 
 SIZE ClientSize(HWND hwnd) {
   RECT r{};
-  if (!GetClientRect(hwnd, &r)) Fail("no client area for window " + Hex(hwnd));
+  if (!GetClientRect(hwnd, &r)) Fail("no client area for " + Window(hwnd));
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
-
-bool IsEnabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
 
 int ScreenDpi() {
   // SetProcessDPIAware is Vista's; looked up so the driver runs wherever our programs do.
@@ -207,59 +231,6 @@ SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth) {
   return SIZE{need.right - need.left, need.bottom - need.top};
 }
 
-namespace {
-
-// The first visible top-level window of process `pid` that `wanted` takes, if any.
-template <typename Wanted>
-struct TopLevelFinder {
-  DWORD pid;
-  Wanted& wanted;
-  HWND found = nullptr;
-  static BOOL CALLBACK Each(HWND hwnd, LPARAM param) {
-    auto* self = reinterpret_cast<TopLevelFinder*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != self->pid || !IsWindowVisible(hwnd) || !self->wanted(hwnd)) return TRUE;
-    self->found = hwnd;
-    return FALSE;
-  }
-};
-template <typename Wanted>
-HWND FindTopLevel(DWORD pid, Wanted wanted) {
-  TopLevelFinder<Wanted> find{pid, wanted};
-  EnumWindows(&TopLevelFinder<Wanted>::Each, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
-// A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
-std::wstring Caption(HWND hwnd) {
-  wchar_t caption[512];
-  const int n = GetWindowTextW(hwnd, caption, 512);
-  return std::wstring(caption, static_cast<size_t>(std::max(n, 0)));
-}
-
-// The box's text: a Static child that is not its icon.
-bool IsBoxText(HWND child) {
-  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-  return ClassName(child) == L"Static" && (style & SS_TYPEMASK) != SS_ICON;
-}
-
-bool IsMessageBox(HWND hwnd) {
-  if (ClassName(hwnd) != L"#32770") return false;
-  const std::vector<HWND> children = Children(hwnd);
-  return std::any_of(children.begin(), children.end(), IsBoxText) &&
-         std::any_of(children.begin(), children.end(),
-                     [](HWND c) { return ClassName(c) == L"Button"; });
-}
-
-bool HasControl(HWND parent, int id) {
-  const std::vector<HWND> children = Children(parent);
-  return std::any_of(children.begin(), children.end(),
-                     [id](HWND c) { return GetDlgCtrlID(c) == id; });
-}
-
-}  // namespace
-
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::milliseconds limit) {
   HWND found = nullptr;
   const auto titled = [&](HWND hwnd) { return title.empty() || Caption(hwnd) == title; };
@@ -271,34 +242,23 @@ HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title, std::chrono::mi
 }
 
 HWND ControlById(HWND parent, int id) {
-  for (HWND child : Children(parent)) {
-    if (GetDlgCtrlID(child) == id) return child;
-  }
-  Fail("window " + Hex(parent) + " has no control with id " + std::to_string(id));
+  const HWND child = GetDlgItem(parent, id);  // a direct child only
+  if (child == nullptr) Fail(Window(parent) + " has no control with id " + std::to_string(id));
+  return child;
 }
 
 void WaitForControls(HWND parent, const std::vector<int>& ids, std::chrono::milliseconds limit) {
   std::string missing;
-  const bool all = WaitUntil(
-      [&] {
-        missing.clear();
-        for (int id : ids) {
-          if (!HasControl(parent, id))
-            missing += (missing.empty() ? "" : ", ") + std::to_string(id);
-        }
-        return missing.empty();
-      },
-      limit);
-  if (!all) {
-    Fail("controls with ids " + missing + " did not appear in window " + Hex(parent) + " within " +
+  const auto allThere = [&] {
+    missing.clear();
+    for (int id : ids) {
+      if (GetDlgItem(parent, id) == nullptr) missing += " " + std::to_string(id);
+    }
+    return missing.empty();
+  };
+  if (!WaitUntil(allThere, limit)) {
+    Fail("controls with ids" + missing + " did not appear in " + Window(parent) + " within " +
          Seconds(limit));
-  }
-}
-
-void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit) {
-  if (!WaitUntil([&] { return Children(parent).size() >= count; }, limit)) {
-    Fail("window " + Hex(parent) + " has " + std::to_string(Children(parent).size()) +
-         " children, not " + std::to_string(count) + ", after " + Seconds(limit));
   }
 }
 
@@ -319,40 +279,12 @@ std::vector<Control> ChildControls(HWND parent) {
   return controls;
 }
 
-void Click(HWND button) {
-  if (!PostMessageW(button, BM_CLICK, 0, 0)) {
-    Fail("cannot post a click to " + Hex(button) + ": " + Win32Error(GetLastError()));
-  }
-}
-
-LRESULT CheckState(HWND button) {
-  DWORD_PTR state = 0;
-  if (!SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, ToMs(5s), &state)) {
-    Fail("button " + Hex(button) + " did not answer BM_GETCHECK");
-  }
-  return static_cast<LRESULT>(state);
-}
-
-std::vector<HWND> TabOrder(HWND dialog) {
-  const std::vector<HWND> children = Children(dialog);
-  const auto first = std::find_if(children.begin(), children.end(), [](HWND c) {
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
-    return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
-  });
-  std::vector<HWND> order;
-  for (HWND c = first == children.end() ? nullptr : *first;
-       c != nullptr && order.size() <= children.size(); c = GetNextDlgTabItem(dialog, c, FALSE)) {
-    if (!order.empty() && c == order.front()) break;
-    order.push_back(c);
-  }
-  return order;
-}
+void Click(HWND button) { Post(button, BM_CLICK, 0, 0, "a click"); }
 
 HWND FocusedWindow(DWORD threadId) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(threadId, &info)) return nullptr;
-  return info.hwndFocus;
+  return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
 }
 
 void PressKey(HWND target, WPARAM virtualKey) {
@@ -381,14 +313,10 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit) {
 }
 
 void AnswerMessageBox(HWND box, int buttonId) {
-  if (!PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0)) {
-    Fail("cannot answer message box " + Hex(box) + ": " + Win32Error(GetLastError()));
-  }
+  Post(box, WM_COMMAND, static_cast<WPARAM>(buttonId), 0, "an answer");
 }
 
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
-  if (needle.empty()) return true;
-  if (needle.size() > haystack.size()) return false;
   const auto n = static_cast<int>(needle.size());
   for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
     if (CompareStringOrdinal(haystack.data() + i, n, needle.data(), n, TRUE) == CSTR_EQUAL) {
@@ -396,6 +324,35 @@ bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle) {
     }
   }
   return false;
+}
+
+PlantedDlls::PlantedDlls(std::wstring folder) : folder_(std::move(folder)) {
+  std::wstring names;
+  for (const wchar_t* name : kPlantedNames) {
+    CopyFileOrThrow(PLANTED_CANARY_DLL, folder_ + L"\\" + name + L".dll");
+    names += (names.empty() ? L"" : L",") + std::wstring(name);
+  }
+  wchar_t saved[1024];
+  const DWORD n = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved, 1024);
+  if (n > 0 && n < 1024) savedOverrides_.emplace(saved, n);
+  // The run's own overrides, and the planted names' native copies first.
+  const std::wstring overrides =
+      (savedOverrides_ ? *savedOverrides_ + L";" : L"") + names + L"=n,b";
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+}
+
+PlantedDlls::~PlantedDlls() {
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES",
+                          savedOverrides_ ? savedOverrides_->c_str() : nullptr);
+}
+
+std::vector<std::wstring> PlantedDlls::Loaded() const {
+  std::vector<std::wstring> loaded;
+  for (const wchar_t* name : kPlantedNames) {
+    const std::wstring dll = folder_ + L"\\" + name + L".dll";
+    if (testfiles::Exists(dll + L".loaded")) loaded.push_back(dll);
+  }
+  return loaded;
 }
 
 }  // namespace gui

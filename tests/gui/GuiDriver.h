@@ -1,5 +1,7 @@
 // GuiDriver: drives our real Windows programs from a test program, the way a user
-// would, and reads back what the user would see.
+// would, reads back what the user would see, and plants DLLs beside them. A Process still
+// running when its object goes (a failed ASSERT, an exception) is ended, so a failing
+// test never leaves a window behind on the display.
 //
 // Facts this rests on (checked under Wine):
 //  - A window can become visible before its controls exist, so wait for the controls.
@@ -8,18 +10,15 @@
 //  - Clicks are posted, never sent: a click that opens a modal box would otherwise block
 //    the test until somebody answers the box.
 //  - The first GUI program on a fresh display can take many seconds to show its window,
-//    so the waits default to a minute and throw a std::runtime_error naming what was
-//    awaited when the limit passes (gtest reports the message as the test's failure).
-//
-// Every handle is owned by an RAII object. A Process still running when its object is
-// destroyed (a failed ASSERT leaving the test early, an exception) is terminated, so a
-// failing test never leaves a window behind on the display.
+//    so the waits default to a minute; a wait that runs out, like any call that fails,
+//    throws a std::runtime_error naming what failed (gtest reports it as the failure).
 #pragma once
 #ifdef _WIN32
 
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,66 +32,41 @@ using testfiles::CopyFileOrThrow;
 using testfiles::Narrow;
 using testfiles::TempDirectory;
 
-// The default limit of every wait: generous, because a fresh Wine display is slow.
 inline constexpr std::chrono::milliseconds kDefaultWait = 60s;
 
 // Every limit of a wait, times PROJECT_WAIT_SCALE (a whole number, 1 when unset): a run
 // under an emulator sets it, where a program starts many times slower.
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit);
 
-// Owns one kernel handle.
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) noexcept : h_(h) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.Release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept;
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(); }
-
-  HANDLE Get() const noexcept { return h_; }
-  HANDLE Release() noexcept;
-  void Reset(HANDLE h = nullptr) noexcept;
-  explicit operator bool() const noexcept { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_ = nullptr;
+struct CloseHandleOf {
+  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
 };
+using UniqueHandle = std::unique_ptr<void, CloseHandleOf>;
 
-// A program started by the test. Move-only; terminated in the destructor if still running.
+// A program started by the test.
 class Process {
  public:
-  // Starts `exe` (full path) with `commandLineArgs` after its quoted path, in `workingDir`
-  // (empty: the test's own), and waits until it is idle for input (bounded by `idleWait`;
-  // programs without a window never are). Throws when it cannot start.
+  // Starts `exe` (a full path) with `commandLineArgs` in `workingDir` (empty: the test's
+  // own) and waits up to `idleWait` until it is idle for input. Throws when it cannot start.
   static Process Start(const std::wstring& exe, const std::wstring& workingDir = L"",
                        const std::wstring& commandLineArgs = L"",
                        std::chrono::milliseconds idleWait = kDefaultWait);
 
   Process(Process&&) noexcept = default;
-  Process& operator=(Process&& other) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
   ~Process();
 
   DWORD Id() const noexcept { return pid_; }
-  DWORD MainThreadId() const noexcept { return tid_; }
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
-  // Ends the program at once (no-op when it has ended) and waits for it to go.
-  void Terminate(UINT exitCode = 1) const;
-  // Full paths of the modules loaded in the program now, as the loader reports them
-  // (under Wine: C:\windows\system32\... or C:\windows\winsxs\...).
-  std::vector<std::wstring> LoadedModules() const;
+  // The full paths of the modules loaded in the program now whose path contains `part`
+  // (any case), as the loader reports them (C:\windows\system32\..., C:\windows\winsxs\...).
+  std::vector<std::wstring> LoadedModules(const std::wstring& part) const;
 
  private:
   Process() = default;
   UniqueHandle process_;
-  UniqueHandle thread_;
   DWORD pid_ = 0;
-  DWORD tid_ = 0;
 };
 
 // One child window as the user sees it.
@@ -107,55 +81,44 @@ struct Control {
   bool enabled = false;
 };
 
-// The visible top-level window of process `pid` captioned exactly `title` (any caption
-// when empty). Throws after `limit`.
+// The visible top-level window of process `pid` captioned `title` (any when empty).
 HWND WaitForTopLevelWindow(DWORD pid, const std::wstring& title,
                            std::chrono::milliseconds limit = kDefaultWait);
-// Waits until `parent` has a child with each of the ids; throws naming the ones missing.
+// Waits until `parent` has a child with each of the ids.
 void WaitForControls(HWND parent, const std::vector<int>& ids,
                      std::chrono::milliseconds limit = kDefaultWait);
-void WaitForChildCount(HWND parent, size_t count, std::chrono::milliseconds limit = kDefaultWait);
-// The direct children of `parent`, in z-order (first = top, which is creation order for
-// a window that did not reorder its controls; this is also the order Tab follows).
+// The direct children of `parent`, in z-order: the order of creation and of Tab.
 std::vector<HWND> Children(HWND parent);
 std::vector<Control> ChildControls(HWND parent);
-// Throws when `parent` has no direct child with control id `id`.
 HWND ControlById(HWND parent, int id);
-// Through WM_GETTEXT, so it works for another process's edit and combo boxes. Throws when
-// the window does not answer within five seconds.
+// Sends `message`, throwing when the window does not answer within five seconds.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// Through WM_GETTEXT, so it works for another process's edit and combo boxes.
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassName(HWND hwnd);
 SIZE ClientSize(HWND hwnd);
-bool IsEnabled(HWND hwnd);
 
-// ------------------------------------------------------------- layout at the screen's DPI
 // Our windows are laid out in twips (1/1440 inch) and drawn in Tahoma 8.25 pt, both
 // scaled to the screen's DPI. A test runs at 96 DPI in the usual prefix and at 144 in a
 // prefix whose LogPixels says so (see add_high_dpi_test).
 
-// The screen's DPI as a DPI-aware program sees it. Declares the calling process DPI-aware
-// first, so that what the driver reads of other programs' windows is real pixels, not
-// pixels scaled back to 96 DPI.
+// The screen's DPI. Declares this process DPI-aware first, so that what it reads of other
+// programs' windows is real pixels, not pixels scaled back to 96 DPI.
 int ScreenDpi();
 // Rounded to nearest (halves away from zero).
 int TwipsToPixels(int twips, int dpi);
-// A box given in twips: each of the four figures is scaled on its own, so the right edge
-// is left + width in pixels.
+// A box in twips, each figure scaled on its own: the right edge is left + width in pixels.
 RECT TwipsRect(int left, int top, int width, int height, int dpi);
 // The size `text` takes in Tahoma 8.25 pt at `dpi`: on one line, or wrapped at words within
-// `wrapWidth` pixels when that is above 0. Throws when the font cannot be made.
+// `wrapWidth` pixels when that is above 0.
 SIZE TextExtent(const std::wstring& text, int dpi, int wrapWidth = 0);
 
 // Presses a push button (or toggles a check box / option button) as a click would. Posted.
 void Click(HWND button);
-LRESULT CheckState(HWND button);  // BST_CHECKED / BST_UNCHECKED
-// The tab stops of `dialog` in the order Tab visits them, from the first
-// (GetNextDlgTabItem from the first tab stop until it comes round again).
-std::vector<HWND> TabOrder(HWND dialog);
 // The window with the keyboard focus in the GUI thread; nullptr when there is none.
 HWND FocusedWindow(DWORD threadId);
-// Posts WM_KEYDOWN then WM_KEYUP to `target`, as if typed while it had the focus.
-// Modifier keys are not simulated.
+// Posts WM_KEYDOWN then WM_KEYUP to `target`, as if typed while it had the focus (no
+// modifier keys).
 void PressKey(HWND target, WPARAM virtualKey);
 
 // A message box: a top-level "#32770" window of the process.
@@ -166,7 +129,7 @@ struct MessageBoxInfo {
 };
 std::optional<MessageBoxInfo> FindMessageBox(DWORD pid);
 MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit = kDefaultWait);
-// Answers the box as its button `buttonId` would (IDOK, IDYES, ...). Posted.
+// Answers the box as its button `buttonId` would. Posted.
 void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // False when `limit` passed without the condition holding.
@@ -180,8 +143,29 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = kDefaultWa
   }
 }
 
-// Case-insensitive (ordinal, as the file system compares names) containment test.
+// Whether `needle` is in `haystack`, compared as the file system compares names.
 bool ContainsNoCase(const std::wstring& haystack, const std::wstring& needle);
+
+// DLLs left beside one of our programs under the names its start loads, and what became
+// of them. Wine is told to prefer a DLL beside the exe for those names, as Windows does
+// for any name it does not take from its KnownDLLs.
+class PlantedDlls {
+ public:
+  // A copy of the canary DLL in `folder` under each name (throws when one cannot be
+  // made), and WINEDLLOVERRIDES set for the programs started while this lives.
+  explicit PlantedDlls(std::wstring folder);
+  PlantedDlls(const PlantedDlls&) = delete;
+  PlantedDlls& operator=(const PlantedDlls&) = delete;
+  ~PlantedDlls();  // puts WINEDLLOVERRIDES back
+
+  // The planted DLLs that were loaded: each leaves a mark as it loads (under Wine even
+  // one whose imports do not resolve), which outlasts the program.
+  std::vector<std::wstring> Loaded() const;
+
+ private:
+  std::wstring folder_;
+  std::optional<std::wstring> savedOverrides_;
+};
 
 }  // namespace gui
 

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/gui/GuiDriver.h"
@@ -24,18 +26,36 @@ struct Laid {
   bool wraps = false;
 };
 
-inline void ExpectLaidOut(const Control& c, const Laid& e, int dpi) {
-  const RECT box = TwipsRect(e.left, e.top, e.width, e.height, dpi);
-  EXPECT_EQ(c.rect.left, box.left);
-  EXPECT_EQ(c.rect.top, box.top);
-  EXPECT_EQ(c.rect.right, box.right);
-  EXPECT_EQ(c.rect.bottom, box.bottom);
-  EXPECT_TRUE(c.visible);
-  EXPECT_EQ(c.text, e.text);
-  const int width = box.right - box.left;
-  const SIZE need = TextExtent(e.text, dpi, e.wraps ? width : 0);
-  EXPECT_LE(need.cx + MulDiv(e.chrome, dpi, 96), width);
-  EXPECT_LE(need.cy, box.bottom - box.top);
+// The window captioned `caption`, its client area `width` by `height` twips, and its
+// children in z-order (the order Tab follows) each as `layout` has it, at the screen's DPI
+// (96, or 144 in a run's second prefix). Returns the children.
+template <size_t N>
+std::vector<Control> ExpectWindowLaidOut(HWND window, const wchar_t* caption, int width, int height,
+                                         const Laid (&layout)[N]) {
+  const int dpi = ScreenDpi();
+  SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+  EXPECT_EQ(WindowText(window), caption);
+  const SIZE client = ClientSize(window);
+  EXPECT_EQ(std::tie(client.cx, client.cy),
+            std::tuple(TwipsToPixels(width, dpi), TwipsToPixels(height, dpi)));
+  const std::vector<Control> controls = ChildControls(window);
+  EXPECT_EQ(controls.size(), N);
+  for (size_t i = 0; i < std::min(controls.size(), N); ++i) {
+    const Control& c = controls[i];
+    const Laid& e = layout[i];
+    SCOPED_TRACE("control " + std::to_string(e.id));
+    EXPECT_EQ(c.id, e.id);
+    EXPECT_EQ(c.className, e.className);
+    const RECT box = TwipsRect(e.left, e.top, e.width, e.height, dpi);
+    EXPECT_EQ(std::tie(c.rect.left, c.rect.top, c.rect.right, c.rect.bottom),
+              std::tie(box.left, box.top, box.right, box.bottom));
+    EXPECT_TRUE(c.visible);
+    EXPECT_EQ(c.text, e.text);
+    const SIZE need = TextExtent(e.text, dpi, e.wraps ? box.right - box.left : 0);
+    EXPECT_LE(need.cx + MulDiv(e.chrome, dpi, 96), box.right - box.left);
+    EXPECT_LE(need.cy, box.bottom - box.top);
+  }
+  return controls;
 }
 
 // `font` is Tahoma 8.25 pt regular at the screen's DPI, the font mapper finds Tahoma

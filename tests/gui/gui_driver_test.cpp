@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -18,19 +17,23 @@ std::wstring SystemProgram(const wchar_t* name) {
 }
 
 bool ProcessGone(DWORD pid) {
-  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (h == nullptr) return true;
-  gui::UniqueHandle owned(h);
-  return WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
+  const gui::UniqueHandle h(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  return !h || WaitForSingleObject(h.get(), 10000) == WAIT_OBJECT_0;
+}
+
+// `call` throws a std::runtime_error whose message names `what`.
+template <typename Call>
+void ExpectFailureNaming(Call call, const std::string& what) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
+  }
 }
 
 TEST(GuiDriverProcess, StartingAMissingProgramNamesIt) {
-  try {
-    gui::Process::Start(L"C:\\no\\such\\program.exe");
-    FAIL() << "no exception";
-  } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find("program.exe"), std::string::npos) << e.what();
-  }
+  ExpectFailureNaming([] { gui::Process::Start(L"C:\\no\\such\\program.exe"); }, "program.exe");
 }
 
 TEST(GuiDriverProcess, ReportsTheExitCodeAndRunsInTheGivenFolder) {
@@ -40,7 +43,7 @@ TEST(GuiDriverProcess, ReportsTheExitCodeAndRunsInTheGivenFolder) {
                                        L"/c echo here> marker.txt & exit 7", 0s);
   EXPECT_EQ(p.WaitForExit(), std::optional<DWORD>(7u));
   EXPECT_FALSE(p.IsRunning());
-  EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\marker.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(testfiles::Exists(dir.Path() + L"\\marker.txt"));
 }
 
 TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
@@ -53,7 +56,7 @@ TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
     EXPECT_TRUE(gui::ContainsNoCase(caption, L"NOTEPAD")) << gui::Narrow(caption);
     EXPECT_EQ(gui::WaitForTopLevelWindow(p.Id(), caption, 5s), main);
 
-    gui::WaitForChildCount(main, 1);
+    ASSERT_TRUE(gui::WaitUntil([&] { return !gui::Children(main).empty(); }));
     bool hasEdit = false;
     for (const gui::Control& c : gui::ChildControls(main)) {
       if (c.className != L"Edit") continue;
@@ -68,13 +71,9 @@ TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
     }
     EXPECT_TRUE(hasEdit);
 
-    bool sawExe = false, sawUser32 = false;
-    for (const std::wstring& m : p.LoadedModules()) {
-      sawExe = sawExe || gui::ContainsNoCase(m, L"notepad.exe");
-      sawUser32 = sawUser32 || gui::ContainsNoCase(m, L"\\user32.dll");
-    }
-    EXPECT_TRUE(sawExe);
-    EXPECT_TRUE(sawUser32);
+    EXPECT_EQ(p.LoadedModules(L"notepad.exe").size(), 1u);
+    EXPECT_EQ(p.LoadedModules(L"\\USER32.dll").size(), 1u) << "any case";
+    EXPECT_GT(p.LoadedModules(L"").size(), 2u);
     EXPECT_TRUE(p.IsRunning());
   }
   // Left running, it was ended when its Process went.
@@ -82,13 +81,10 @@ TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
 }
 
 TEST(GuiDriverWindow, AWaitThatRunsOutSaysWhatItWaitedFor) {
-  try {
-    gui::WaitForTopLevelWindow(GetCurrentProcessId(), L"No Such Caption", 200ms);
-    FAIL() << "no exception";
-  } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find("No Such Caption"), std::string::npos) << e.what();
-  }
-  EXPECT_THROW(gui::ControlById(GetDesktopWindow(), 0x7ABC), std::runtime_error);
+  ExpectFailureNaming(
+      [] { gui::WaitForTopLevelWindow(GetCurrentProcessId(), L"No Such Caption", 200ms); },
+      "No Such Caption");
+  ExpectFailureNaming([] { gui::ControlById(GetDesktopWindow(), 0x7ABC); }, "id 31420");
 }
 
 DWORD WINAPI ShowBox(LPVOID answer) {
@@ -102,9 +98,9 @@ TEST(GuiDriverMessageBox, FindsReadsAndAnswersABox) {
   // A thread of its own (the Win32 one: the XP-capable toolchain's C++ library has no
   // std::thread) shows the box while this one finds and answers it.
   int answer = 0;
-  gui::UniqueHandle thread(CreateThread(nullptr, 0, ShowBox, &answer, 0, nullptr));
+  const gui::UniqueHandle thread(CreateThread(nullptr, 0, ShowBox, &answer, 0, nullptr));
   ASSERT_TRUE(thread);
-  const auto join = [&thread] { WaitForSingleObject(thread.Get(), INFINITE); };
+  const auto join = [&thread] { WaitForSingleObject(thread.get(), INFINITE); };
   try {
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(GetCurrentProcessId());
     EXPECT_EQ(box.caption, L"Box Caption");
@@ -126,20 +122,18 @@ TEST(GuiDriverFiles, TempDirectoryGoesWithItsContents) {
     gui::TempDirectory dir;
     path = dir.Path();
     ASSERT_TRUE(CreateDirectoryW((path + L"\\sub").c_str(), nullptr));
-    std::ofstream(std::filesystem::path(path + L"\\sub\\f.txt")) << "x";
+    testfiles::WriteFile(path + L"\\sub\\f.txt", "x");
     gui::CopyFileOrThrow(path + L"\\sub\\f.txt", path + L"\\g.txt");
-    EXPECT_THROW(gui::CopyFileOrThrow(path + L"\\absent", path + L"\\h"), std::runtime_error);
+    ExpectFailureNaming([&] { gui::CopyFileOrThrow(path + L"\\absent", path + L"\\h"); }, "absent");
   }
-  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(testfiles::Exists(path));
 }
 
 TEST(GuiDriverLayout, ScalesEachTwipFigureAndMeasuresInTheDpisFont) {
   // 301.5 and 31.5 pixels: each figure rounds on its own, halves up.
   const RECT combo = gui::TwipsRect(360, 3840, 3015, 315, 144);
-  EXPECT_EQ(combo.left, 36);
-  EXPECT_EQ(combo.top, 384);
-  EXPECT_EQ(combo.right, 36 + 302);
-  EXPECT_EQ(combo.bottom, 384 + 32);
+  EXPECT_EQ(std::tie(combo.left, combo.top, combo.right, combo.bottom),
+            std::tuple(36, 384, 36 + 302, 384 + 32));
   EXPECT_GE(gui::ScreenDpi(), 96);
 
   const SIZE at96 = gui::TextExtent(L"Check Box", 96);

@@ -1,8 +1,5 @@
-// The shipped exes read as PE files: what a user's Windows will see before running a
-// line of our code. ASLR and DEP on (with relocations to make ASLR real), 32-bit,
-// imports from Windows system DLLs only and only functions Windows XP SP3 has, no
-// newer OS asked for than XP, a size within budget, a version resource carrying the
-// project version, and the manifests that decide elevation and style.
+// The shipped exes read as PE files: what a user's Windows sees before it runs a line of
+// our code.
 
 #include <gtest/gtest.h>
 
@@ -19,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -36,29 +34,41 @@ constexpr uint32_t kRtManifest = 24;
 // file fails the test instead of crashing it.
 uint32_t Le(const std::string& bytes, size_t at, size_t width) {
   uint32_t v = 0;
-  for (size_t i = 0; i < width && at + width <= bytes.size(); ++i) {
+  for (size_t i = 0; i < width && at <= bytes.size() && width <= bytes.size() - at; ++i) {
     v |= uint32_t{static_cast<uint8_t>(bytes[at + i])} << (8 * i);
   }
   return v;
 }
 
-// A PE image held in memory, read through bounds-checked accessors.
+// The NUL-terminated text at `at` (at most 256 bytes).
+std::string CString(const std::string& bytes, size_t at) {
+  std::string out;
+  while (at < bytes.size() && bytes[at] != '\0' && out.size() < 256) out += bytes[at++];
+  return out;
+}
+
+// A 32-bit PE image (PE32) read through bounds-checked accessors: the file as it is, and
+// the image as the loader lays it out, each section at its address.
 class PeFile {
  public:
   explicit PeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-    if (bytes_.size() < 0x40 || U16(0) != 0x5A4D) return;  // "MZ"
-    pe_ = U32(0x3C);
-    if (U32(pe_) != 0x00004550) return;  // "PE\0\0"
+    file_.assign(std::istreambuf_iterator<char>(in), {});
+    if (file_.size() < 0x40 || Le(file_, 0, 2) != 0x5A4D) return;  // "MZ"
+    pe_ = Le(file_, 0x3C, 4);
     optional_ = pe_ + 24;
-    magic_ = U16(optional_);
-    if (magic_ != 0x10B && magic_ != 0x20B) return;
-    const size_t sectionTable = optional_ + U16(pe_ + 20);
+    if (Le(file_, pe_, 4) != 0x00004550 || Le(file_, optional_, 2) != 0x10B) return;  // "PE\0\0"
+    image_ = file_.substr(0, Le(file_, optional_ + 60, 4));  // SizeOfHeaders
+    image_.resize(std::min<size_t>(Le(file_, optional_ + 56, 4), size_t{64} << 20));
+    const size_t table = optional_ + U16(pe_ + 20);
     for (uint16_t i = 0; i < U16(pe_ + 6); ++i) {
-      const size_t s = sectionTable + 40 * size_t{i};
-      sections_.push_back({U32(s + 12), std::max(U32(s + 8), U32(s + 16)), U32(s + 20), U32(s + 16),
-                           SectionName(s)});
+      const size_t s = table + 40 * size_t{i};
+      const size_t rva = Le(file_, s + 12, 4), raw = Le(file_, s + 20, 4);
+      const size_t size = std::min(Le(file_, s + 8, 4), Le(file_, s + 16, 4));
+      if (raw < file_.size() && rva < image_.size()) {
+        file_.copy(image_.data() + rva, std::min(size, image_.size() - rva), raw);
+      }
+      sections_.push_back({Le(file_, s + 20, 4), Le(file_, s + 16, 4), SectionName(s)});
     }
     valid_ = true;
   }
@@ -67,15 +77,13 @@ class PeFile {
   uint16_t Machine() const { return U16(pe_ + 4); }
   uint16_t Characteristics() const { return U16(pe_ + 22); }
   uint16_t DllCharacteristics() const { return U16(optional_ + 70); }
-  bool Is64() const { return magic_ == 0x20B; }
 
   struct Directory {
     uint32_t rva = 0, size = 0;
   };
   Directory DataDirectory(size_t index) const {
-    const size_t count = U32(optional_ + (Is64() ? 108 : 92));
-    if (index >= count) return {};
-    const size_t at = optional_ + (Is64() ? 112 : 96) + 8 * index;
+    if (index >= U32(optional_ + 92)) return {};
+    const size_t at = optional_ + 96 + 8 * index;
     return {U32(at), U32(at + 4)};
   }
 
@@ -86,27 +94,13 @@ class PeFile {
   };
   std::vector<ImportedDll> ImportedFunctions() const {
     std::vector<ImportedDll> dlls;
-    const Directory dir = DataDirectory(1);
-    auto at = Offset(dir.rva);
-    for (; at && *at + 20 <= bytes_.size(); *at += 20) {
-      const uint32_t lookupRva = U32(*at) != 0 ? U32(*at) : U32(*at + 16);
-      const uint32_t nameRva = U32(*at + 12);
-      if (nameRva == 0 && lookupRva == 0) break;
-      ImportedDll dll;
-      if (auto name = Offset(nameRva)) dll.name = CString(*name);
-      const size_t width = Is64() ? 8 : 4;
-      auto entry = Offset(lookupRva);
-      for (; entry && *entry + width <= bytes_.size(); *entry += width) {
-        const uint64_t thunk = Is64() ? U32(*entry) | uint64_t{U32(*entry + 4)} << 32 : U32(*entry);
-        if (thunk == 0) break;
-        const uint64_t byOrdinal = Is64() ? uint64_t{1} << 63 : uint64_t{1} << 31;
-        if (thunk & byOrdinal) {
-          dll.functions.push_back("#" + std::to_string(thunk & 0xFFFF));
-        } else if (auto hint = Offset(static_cast<uint32_t>(thunk))) {
-          dll.functions.push_back(CString(*hint + 2));  // past the two-byte hint
-        }
+    for (size_t at = DataDirectory(1).rva; at != 0 && (U32(at) | U32(at + 12)) != 0; at += 20) {
+      ImportedDll& dll = dlls.emplace_back(ImportedDll{CString(image_, U32(at + 12)), {}});
+      for (size_t e = U32(at) != 0 ? U32(at) : U32(at + 16); e != 0 && U32(e) != 0; e += 4) {
+        const uint32_t thunk = U32(e);
+        dll.functions.push_back(thunk & 0x80000000u ? "#" + std::to_string(thunk & 0xFFFF)
+                                                    : CString(image_, thunk + 2));  // past the hint
       }
-      dlls.push_back(std::move(dll));
     }
     return dlls;
   }
@@ -120,8 +114,8 @@ class PeFile {
   // headers and other sections, each padded to the file alignment (at most 511 bytes
   // over what strip leaves, never under).
   size_t StrippedSize() const {
-    size_t end = U32(optional_ + 60);    // SizeOfHeaders
-    bool stripped = U32(pe_ + 16) == 0;  // no COFF symbols
+    size_t end = U32(optional_ + 60);             // SizeOfHeaders
+    bool stripped = Le(file_, pe_ + 16, 4) == 0;  // no COFF symbols
     for (const Section& s : sections_) {
       if (s.name.starts_with(".debug")) {
         stripped = false;
@@ -129,83 +123,65 @@ class PeFile {
       }
       if (s.raw != 0) end = std::max(end, size_t{s.raw} + s.rawSize);
     }
-    return stripped ? bytes_.size() : end;
+    return stripped ? file_.size() : end;
   }
 
-  // `size` bytes at `rva` in the image, when the file holds them all.
-  std::optional<std::string> Bytes(uint32_t rva, size_t size) const {
-    const auto at = Offset(rva);
-    if (!at || *at + size > bytes_.size()) return std::nullopt;
-    return bytes_.substr(*at, size);
+  // `size` bytes at `rva` in the image, when it holds them all.
+  std::optional<std::string> Bytes(size_t rva, size_t size) const {
+    if (rva == 0 || rva > image_.size() || size > image_.size() - rva) return std::nullopt;
+    return image_.substr(rva, size);
   }
 
   // The data of the first resource of `type` (first name, first language).
   std::optional<std::string> Resource(uint32_t type) const {
-    const Directory dir = DataDirectory(2);
-    const auto root = Offset(dir.rva);
-    if (!root) return std::nullopt;
+    const size_t root = DataDirectory(2).rva;
     uint32_t entry = 0;
-    for (size_t e = *root + 16; e < *root + 16 + 8 * (size_t{U16(*root + 12)} + U16(*root + 14));
-         e += 8) {
+    for (size_t e = root + 16;
+         root != 0 && e < root + 16 + 8 * (size_t{U16(root + 12)} + U16(root + 14)); e += 8) {
       if (U32(e) == type) entry = U32(e + 4);
     }
     // Two more levels (name, language): take the first of each.
     for (int level = 0; level < 2; ++level) {
       if ((entry & 0x80000000u) == 0) return std::nullopt;
-      const size_t sub = *root + (entry & 0x7FFFFFFFu);
+      const size_t sub = root + (entry & 0x7FFFFFFFu);
       if (U16(sub + 12) + U16(sub + 14) == 0) return std::nullopt;
       entry = U32(sub + 16 + 4);
     }
     if (entry & 0x80000000u) return std::nullopt;
-    return Bytes(U32(*root + entry), U32(*root + entry + 4));
+    return Bytes(U32(root + entry), U32(root + entry + 4));
   }
 
  private:
   struct Section {
-    uint32_t rva, size, raw, rawSize;
+    uint32_t raw, rawSize;
     std::string name;
   };
 
   // The eight-byte name field; a longer name ("/<offset>" into the string table) is
   // read from there, as the debugging sections are named.
   std::string SectionName(size_t at) const {
-    std::string name;
-    for (size_t i = 0; i < 8 && at + i < bytes_.size() && bytes_[at + i] != '\0'; ++i) {
-      name += bytes_[at + i];
-    }
+    std::string name = CString(file_, at).substr(0, 8);
     if (name.starts_with("/")) {
-      const size_t strings = size_t{U32(pe_ + 12)} + 18 * size_t{U32(pe_ + 16)};
-      name = CString(strings + static_cast<size_t>(std::strtoul(name.c_str() + 1, nullptr, 10)));
+      const size_t strings = size_t{Le(file_, pe_ + 12, 4)} + 18 * size_t{Le(file_, pe_ + 16, 4)};
+      name = CString(file_, strings + std::strtoul(name.c_str() + 1, nullptr, 10));
     }
     return name;
   }
 
-  uint16_t U16(size_t at) const { return static_cast<uint16_t>(Le(bytes_, at, 2)); }
-  uint32_t U32(size_t at) const { return Le(bytes_, at, 4); }
-  std::optional<size_t> Offset(uint32_t rva) const {
-    if (rva == 0) return std::nullopt;
-    for (const Section& s : sections_) {
-      if (rva >= s.rva && rva < s.rva + s.size) return size_t{s.raw} + (rva - s.rva);
-    }
-    return std::nullopt;
-  }
-  std::string CString(size_t at) const {
-    std::string out;
-    while (at < bytes_.size() && bytes_[at] != '\0' && out.size() < 256) out += bytes_[at++];
-    return out;
-  }
+  // In the image: the headers, then each section at its address.
+  uint16_t U16(size_t at) const { return static_cast<uint16_t>(Le(image_, at, 2)); }
+  uint32_t U32(size_t at) const { return Le(image_, at, 4); }
 
-  std::string bytes_;
+  std::string file_;
+  std::string image_;
   std::vector<Section> sections_;
   size_t pe_ = 0;
   size_t optional_ = 0;
-  uint16_t magic_ = 0;
   bool valid_ = false;
 };
 
 std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
@@ -240,17 +216,6 @@ size_t ValueOf(const std::string& block, std::u16string key) {
                                                 : (at + key.size() * 2 + 3) & ~size_t{3};
 }
 
-// The fixed part of a VS_VERSIONINFO block, after the key "VS_VERSION_INFO".
-struct FixedVersion {
-  uint32_t ms = 0;
-  uint32_t ls = 0;
-};
-std::optional<FixedVersion> ReadFixedVersion(const std::string& block) {
-  const size_t fixed = ValueOf(block, u"VS_VERSION_INFO");
-  if (fixed == std::string::npos || Le(block, fixed, 4) != 0xFEEF04BD) return std::nullopt;
-  return FixedVersion{Le(block, fixed + 8, 4), Le(block, fixed + 12, 4)};
-}
-
 // The text of a String entry of a version block, up to its terminator; empty when the key
 // is absent.
 std::u16string VersionString(const std::string& block, const std::u16string& key) {
@@ -275,8 +240,7 @@ std::vector<XpFunction> ReadXpList() {
   std::ifstream in(BURNISHER_XP_IMPORTS);
   std::string text;
   for (int line = 1; std::getline(in, text); ++line) {
-    if (const size_t comment = text.find('#'); comment != std::string::npos) text.resize(comment);
-    std::istringstream fields(text);
+    std::istringstream fields(text.substr(0, text.find('#')));
     XpFunction entry;
     entry.line = line;
     if (!(fields >> entry.dll)) continue;  // blank or comment
@@ -299,19 +263,17 @@ void PrintTo(const Shipped& shipped, std::ostream* out) { *out << shipped.exe; }
 class ShippedExe : public testing::TestWithParam<Shipped> {
  protected:
   void SetUp() override {
-    path_ = ExePath(GetParam().exe, GetParam().treeFolder);
-    ASSERT_TRUE(fs::is_regular_file(path_))
-        << path_ << " is missing: build the win32 tree first (scripts/build.sh win32)";
-    pe_.emplace(path_);
-    ASSERT_TRUE(pe_->Valid()) << path_ << " is not a PE image";
+    const fs::path path = ExePath(GetParam().exe, GetParam().treeFolder);
+    ASSERT_TRUE(fs::is_regular_file(path))
+        << path << " is missing: build the win32 tree first (scripts/build.sh win32)";
+    pe_.emplace(path);
+    ASSERT_TRUE(pe_->Valid()) << path << " is not a 32-bit PE image";
   }
-  fs::path path_;
   std::optional<PeFile> pe_;
 };
 
 TEST_P(ShippedExe, Is32BitWithAslrAndDepAndKeepsItsRelocations) {
   EXPECT_EQ(pe_->Machine(), kMachineI386);
-  EXPECT_FALSE(pe_->Is64());
   EXPECT_NE(pe_->DllCharacteristics() & kDynamicBase, 0) << "no ASLR (DYNAMIC_BASE)";
   EXPECT_NE(pe_->DllCharacteristics() & kNxCompat, 0) << "no DEP (NX_COMPAT)";
   // DYNAMIC_BASE without relocations leaves the image at its preferred base.
@@ -364,10 +326,8 @@ TEST_P(ShippedExe, ImportsOnlyFunctionsWindowsXpSp3Has) {
 
 TEST_P(ShippedExe, AsksForNoWindowsNewerThanXp) {
   // XP is 5.1; its loader refuses an image that asks for more.
-  EXPECT_LE(pe_->OsVersion(), 501u)
-      << "OS version " << pe_->OsVersion() / 100 << "." << pe_->OsVersion() % 100;
-  EXPECT_LE(pe_->SubsystemVersion(), 501u) << "subsystem version " << pe_->SubsystemVersion() / 100
-                                           << "." << pe_->SubsystemVersion() % 100;
+  EXPECT_LE(pe_->OsVersion(), 501u) << "the OS version, major * 100 + minor";
+  EXPECT_LE(pe_->SubsystemVersion(), 501u) << "the subsystem version";
 }
 
 TEST_P(ShippedExe, StaysWithinItsSizeBudget) {
@@ -380,26 +340,26 @@ TEST_P(ShippedExe, StaysWithinItsSizeBudget) {
 TEST_P(ShippedExe, CarriesTheProjectVersion) {
   const std::optional<std::string> block = pe_->Resource(kRtVersion);
   ASSERT_TRUE(block) << "no version resource";
-  const std::optional<FixedVersion> version = ReadFixedVersion(*block);
-  ASSERT_TRUE(version) << "version resource without VS_FIXEDFILEINFO";
-  EXPECT_EQ(version->ms, (uint32_t{BURNISHER_VERSION_MAJOR} << 16) | BURNISHER_VERSION_MINOR);
-  EXPECT_EQ(version->ls, uint32_t{BURNISHER_VERSION_PATCH} << 16);
+  // VS_FIXEDFILEINFO, the value of the key "VS_VERSION_INFO": its signature, then the
+  // file version's two halves after the structure's version.
+  const size_t fixed = ValueOf(*block, u"VS_VERSION_INFO");
+  ASSERT_EQ(Le(*block, fixed, 4), 0xFEEF04BDu) << "version resource without VS_FIXEDFILEINFO";
+  EXPECT_EQ(Le(*block, fixed + 8, 4),
+            (uint32_t{BURNISHER_VERSION_MAJOR} << 16) | BURNISHER_VERSION_MINOR);
+  EXPECT_EQ(Le(*block, fixed + 12, 4), uint32_t{BURNISHER_VERSION_PATCH} << 16);
   // Both programs fill the same fields from the project, each under its own name.
   const std::string exe = GetParam().exe;
   const std::string program = exe.substr(0, exe.find('.'));
-  const struct {
-    const char16_t* key;
-    std::string_view value;
-  } fields[] = {{u"ProductName", program},
-                {u"InternalName", program},
-                {u"OriginalFilename", exe},
-                {u"FileVersion", BURNISHER_VERSION},
-                {u"ProductVersion", BURNISHER_VERSION},
-                {u"CompanyName", BURNISHER_AUTHORS},
-                {u"LegalCopyright", BURNISHER_COPYRIGHT}};
-  for (const auto& field : fields) {
-    EXPECT_EQ(VersionString(*block, field.key), Utf16(field.value))
-        << std::string(field.key, field.key + std::char_traits<char16_t>::length(field.key));
+  const std::pair<std::string_view, std::string_view> fields[] = {
+      {"ProductName", program},
+      {"InternalName", program},
+      {"OriginalFilename", exe},
+      {"FileVersion", BURNISHER_VERSION},
+      {"ProductVersion", BURNISHER_VERSION},
+      {"CompanyName", BURNISHER_AUTHORS},
+      {"LegalCopyright", BURNISHER_COPYRIGHT}};
+  for (const auto& [key, value] : fields) {
+    EXPECT_EQ(VersionString(*block, Utf16(key)), Utf16(value)) << key;
   }
   EXPECT_FALSE(VersionString(*block, u"FileDescription").empty());
 }

@@ -17,51 +17,37 @@ namespace {
   throw std::runtime_error(what + " " + Narrow(path) + ": Win32 error " + std::to_string(error));
 }
 
-// Calls `each` with the name and the attributes of every entry of `folder`.
-template <typename Each>
-void ForEachEntry(const std::wstring& folder, Each each) {
-  WIN32_FIND_DATAW found{};
-  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") each(name, found.dwFileAttributes);
-  } while (FindNextFileW(h, &found));
-  FindClose(h);
-}
-
 // Read-only, hidden and system entries too, which plain deletion refuses.
-void RemoveTree(const std::wstring& dir) {
-  ForEachEntry(dir, [&](const std::wstring& name, DWORD attributes) {
-    const std::wstring full = dir + L"\\" + name;
-    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTree(full);
+void RemoveTree(const std::filesystem::path& dir) {
+  std::error_code ignored;
+  for (std::filesystem::directory_iterator it(dir, ignored), end; it != end;
+       it.increment(ignored)) {
+    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (it->is_directory(ignored)) {
+      RemoveTree(it->path());
     } else {
-      DeleteFileW(full.c_str());
+      DeleteFileW(it->path().c_str());
     }
-  });
+  }
   RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace
 
 TempDirectory::TempDirectory() {
-  wchar_t base[MAX_PATH + 1];
-  const DWORD n = GetTempPathW(MAX_PATH + 1, base);
-  if (n == 0 || n > MAX_PATH) Fail("no temporary folder", L"");
   static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring candidate = std::wstring(base) + L"test-" +
-                             std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::filesystem::path candidate =
+        base / (L"test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter));
     if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-      path_ = std::move(candidate);
-      return;
+      path_ = candidate.wstring();
+    } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      Fail("cannot make", candidate.wstring());
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) Fail("cannot make", candidate);
   }
-  Fail("cannot make a fresh folder in", base);
+  if (path_.empty()) Fail("cannot make a fresh folder in", base.wstring());
 }
 
 TempDirectory::~TempDirectory() {
@@ -73,8 +59,9 @@ std::string ReadFile(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const std::wstring& path, const std::string& content) {
+void WriteFile(const std::wstring& path, const std::string& content, unsigned long attributes) {
   std::ofstream(std::filesystem::path(path), std::ios::binary) << content;
+  if (attributes != 0 && !SetFileAttributesW(path.c_str(), attributes)) Fail("cannot mark", path);
 }
 
 bool Exists(const std::wstring& path) {
@@ -87,7 +74,11 @@ void CopyFileOrThrow(const std::wstring& from, const std::wstring& to) {
 
 std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
   std::vector<std::wstring> names;
-  ForEachEntry(folder, [&](const std::wstring& name, DWORD) { names.push_back(name); });
+  std::error_code ignored;
+  for (std::filesystem::directory_iterator it(folder, ignored), end; it != end;
+       it.increment(ignored)) {
+    names.push_back(it->path().filename().wstring());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -117,14 +108,6 @@ std::string Narrow(const std::wstring& text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Widen(const std::string& utf8) {
-  const int narrow = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, nullptr, 0);
-  std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), narrow, out.data(), n);
   return out;
 }
 

@@ -26,19 +26,18 @@ class TempDirectory {
 };
 
 std::string ReadFile(const std::wstring& path);
-void WriteFile(const std::wstring& path, const std::string& content);
+// Then gives the file `attributes` (FILE_ATTRIBUTE_*) unless they are 0.
+void WriteFile(const std::wstring& path, const std::string& content, unsigned long attributes = 0);
 bool Exists(const std::wstring& path);
 void CopyFileOrThrow(const std::wstring& from, const std::wstring& to);
 // The names in `folder`, sorted, without "." and "..".
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
-// The last-write time; and setting it well into the past (2000), so that a touch shows.
-// Other programs (a scanner, the loader finishing with an exe) may hold the file: the
-// change shares it every way.
+// The last-write time; and setting it well into the past (2000), so that a touch shows,
+// sharing the file every way, as other programs (a scanner, the loader) may hold it.
 unsigned long long WriteTime(const std::wstring& path);
 void SetOldWriteTime(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
-std::wstring Widen(const std::string& utf8);
 
 }  // namespace testfiles
 

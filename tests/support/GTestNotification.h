@@ -6,22 +6,18 @@
 
 #include <windows.h>
 
+#include <memory>
+
 namespace testing::internal {
 
 class Notification {
  public:
-  Notification() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  ~Notification() {
-    if (event_ != nullptr) CloseHandle(event_);
-  }
-  Notification(const Notification&) = delete;
-  Notification& operator=(const Notification&) = delete;
-
-  void Notify() { SetEvent(event_); }
-  void WaitForNotification() { WaitForSingleObject(event_, INFINITE); }
+  void Notify() { SetEvent(event_.get()); }
+  void WaitForNotification() { WaitForSingleObject(event_.get(), INFINITE); }
 
  private:
-  HANDLE event_;
+  std::unique_ptr<void, decltype(&CloseHandle)> event_{CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                                                       &CloseHandle};
 };
 
 }  // namespace testing::internal

@@ -13,7 +13,6 @@
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/WindowChecks.h"
-#include "tests/gui/PlantedDlls.h"
 
 namespace {
 
@@ -22,53 +21,42 @@ using namespace testfiles;
 
 constexpr wchar_t kKey[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
 constexpr wchar_t kValue[] = L"InstallDir";
+constexpr DWORD kAnyType = RRF_RT_ANY | RRF_NOEXPAND;
 
 // Sets HKLM's InstallDir for one test and puts back whatever was there before.
 class InstallDirValue {
  public:
   InstallDirValue() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    keyExisted_ = true;
+    keyExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (keyExisted_) RegCloseKey(key);
     DWORD size = 0;
-    if (RegQueryValueExW(key, kValue, nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kValue, kAnyType, &savedType_, nullptr, &size) ==
+        ERROR_SUCCESS) {
       saved_.emplace(size, 0);
-      RegQueryValueExW(key, kValue, nullptr, nullptr, saved_->data(), &size);
+      RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kValue, kAnyType, nullptr, saved_->data(), &size);
       saved_->resize(size);
     }
-    RegCloseKey(key);
   }
   InstallDirValue(const InstallDirValue&) = delete;
   InstallDirValue& operator=(const InstallDirValue&) = delete;
   ~InstallDirValue() {
     if (saved_) {
-      Write(savedType_, saved_->data(), static_cast<DWORD>(saved_->size()));
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue, savedType_, saved_->data(),
+                      static_cast<DWORD>(saved_->size()));
     } else {
       Remove();
     }
     if (!keyExisted_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
   }
   void Set(const std::wstring& text) const {
-    Write(REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue, REG_SZ, text.c_str(),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
   }
-  void Remove() const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueW(key, kValue);
-    RegCloseKey(key);
-  }
+  void Remove() const { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue); }
 
  private:
-  static void Write(DWORD type, const BYTE* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, kValue, 0, type, data, size);
-    RegCloseKey(key);
-  }
-
   bool keyExisted_ = false;
   std::optional<std::basic_string<BYTE>> saved_;
   DWORD savedType_ = REG_SZ;
@@ -80,12 +68,29 @@ struct Window {
   HWND main;
   bool onEnabled;
   bool offEnabled;
+
+  // Only the button that changes the state found is enabled.
+  void ExpectOffers(bool installed) const {
+    EXPECT_EQ(onEnabled, !installed);
+    EXPECT_EQ(offEnabled, installed);
+  }
+  void Close() {
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0u));
+  }
 };
 
-// Each part of a report that names a path, compared as the file system compares names.
-void ExpectPaths(const std::wstring& report, std::initializer_list<std::wstring> paths) {
+// A report that starts with `opening` and names each of `paths` (compared as the file
+// system compares names) and each of `texts` (as written).
+void ExpectReport(const std::wstring& report, std::initializer_list<std::wstring> paths,
+                  std::initializer_list<std::wstring> texts = {},
+                  const std::wstring& opening = L"") {
+  EXPECT_EQ(report.rfind(opening, 0), 0u) << Narrow(report);
   for (const std::wstring& path : paths) {
     EXPECT_TRUE(gui::ContainsNoCase(report, path)) << Narrow(path) << " in " << Narrow(report);
+  }
+  for (const std::wstring& text : texts) {
+    EXPECT_NE(report.find(text), std::wstring::npos) << Narrow(text) << " in " << Narrow(report);
   }
 }
 
@@ -101,61 +106,57 @@ class BurnisherTest : public ::testing::Test {
     installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
   }
 
-  // Starts Burnisher in `workingDir` (default the scratch root).
   Window Open(const std::wstring& workingDir = L"") {
     gui::Process app = gui::Process::Start(app_ + L"\\Burnisher.exe",
                                            workingDir.empty() ? root_.Path() : workingDir);
     const HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Burnisher");
     gui::WaitForControls(
         main, {switcher::kIdDescription, switcher::kIdOn, switcher::kIdOff, switcher::kIdAbout});
-    const bool on = gui::IsEnabled(gui::ControlById(main, switcher::kIdOn));
-    const bool off = gui::IsEnabled(gui::ControlById(main, switcher::kIdOff));
+    const bool on = IsWindowEnabled(gui::ControlById(main, switcher::kIdOn));
+    const bool off = IsWindowEnabled(gui::ControlById(main, switcher::kIdOff));
     return Window{std::move(app), main, on, off};
   }
 
-  static void ClickAndConfirm(Window& w, int id) {
-    gui::Click(gui::ControlById(w.main, id));
+  // The message that the switch is done, confirmed, and a clean exit.
+  static void Confirm(Window& w) {
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.caption, L"Burnisher");
     EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
     gui::AnswerMessageBox(box.hwnd);
     EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
   }
+  static void ClickAndConfirm(Window& w, int id) {
+    gui::Click(gui::ControlById(w.main, id));
+    Confirm(w);
+  }
+  // A fresh start that finds the manifest `installed` or not and switches to the other.
+  void Switch(bool installed, const std::wstring& workingDir = L"") {
+    Window w = Open(workingDir);
+    w.ExpectOffers(installed);
+    ClickAndConfirm(w, installed ? switcher::kIdOff : switcher::kIdOn);
+  }
 
   // Clicks the button, expects an error report and, once it is confirmed, a non-zero
-  // exit without any other box. Returns the report's text.
+  // exit: a second box would keep the program from ending. Returns the report's text.
   static std::wstring ClickAndExpectFailure(Window& w, int id) {
     gui::Click(gui::ControlById(w.main, id));
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.caption, L"Burnisher");
     EXPECT_NE(box.text, L"Reopen the VB6 IDE now...");
     gui::AnswerMessageBox(box.hwnd);
-    bool secondBox = false;
-    gui::WaitUntil([&] {
-      try {
-        if (const auto other = gui::FindMessageBox(w.app.Id()); other && other->hwnd != box.hwnd) {
-          secondBox = true;
-        }
-      } catch (const std::runtime_error&) {
-        // A window that goes away while being read: the program is ending.
-      }
-      return secondBox || !w.app.IsRunning();
-    });
-    EXPECT_FALSE(secondBox) << "only the error report may show";
     const std::optional<DWORD> code = w.app.WaitForExit();
-    EXPECT_TRUE(code.has_value());
-    EXPECT_NE(code.value_or(0), 0u);
+    EXPECT_NE(code.value_or(0), 0u) << "no exit, or exit code 0: another box may be showing";
     return box.text;
   }
 
   // A fresh start whose `id` button is enabled fails with a report, returned.
   std::wstring ReportOf(int id) {
     Window w = Open();
-    if (!gui::IsEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
+    if (!IsWindowEnabled(gui::ControlById(w.main, id))) throw std::runtime_error("button disabled");
     return ClickAndExpectFailure(w, id);
   }
 
-  // Runs the probe in the IDE folder and returns the comctl32.dll it loaded.
+  // Runs the probe in the IDE folder and returns the comctl32.dll it loaded (an ASCII path).
   std::wstring ProbeComctl() {
     const std::wstring out = root_.Path() + L"\\probe.txt";
     DeleteFileW(out.c_str());
@@ -163,7 +164,7 @@ class BurnisherTest : public ::testing::Test {
     const std::optional<DWORD> code = probe.WaitForExit();
     const std::string loaded = ReadFile(out);
     EXPECT_EQ(code, std::optional<DWORD>(0u)) << "the probe reported: " << loaded;
-    return Widen(loaded);
+    return std::wstring(loaded.begin(), loaded.end());
   }
 
   TempDirectory root_;
@@ -175,16 +176,8 @@ class BurnisherTest : public ::testing::Test {
   InstallDirValue installDir_;
 };
 
-// At the screen's DPI, whichever this run's prefix has (96, or 144 in the second run).
 TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAtTheScreensDpi) {
-  const int dpi = gui::ScreenDpi();
-  SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
   Window w = Open();
-  EXPECT_EQ(gui::WindowText(w.main), L"Burnisher");
-  const SIZE client = gui::ClientSize(w.main);
-  EXPECT_EQ(client.cx, gui::TwipsToPixels(4875, dpi));
-  EXPECT_EQ(client.cy, gui::TwipsToPixels(4380, dpi));
-
   // Every text fits its box: the labels wrapped, the buttons' on one line inside their
   // edges (3 pixels each side at 96 DPI).
   const gui::Laid layout[] = {
@@ -194,22 +187,15 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAtTheScreensDpi) {
       {switcher::kIdOff, L"Button", L"Turn my VB6 IDE to standard style", 720, 2280, 3255, 495, 6},
       {switcher::kIdAbout, L"Static", switcher::kAboutText, 240, 3600, 4005, 690, 0, true},
   };
-  const std::vector<gui::Control> controls = gui::ChildControls(w.main);
+  const std::vector<gui::Control> controls =
+      gui::ExpectWindowLaidOut(w.main, L"Burnisher", 4875, 4380, layout);
   ASSERT_EQ(controls.size(), 4u);
-  for (size_t i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(controls[i].id, layout[i].id) << "tab order";
-    EXPECT_TRUE(gui::ContainsNoCase(controls[i].className, layout[i].className))
-        << Narrow(controls[i].className);
-    gui::ExpectLaidOut(controls[i], layout[i], dpi);
-  }
   EXPECT_EQ(controls[1].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
   EXPECT_EQ(controls[2].style & WS_TABSTOP, static_cast<DWORD>(WS_TABSTOP));
   EXPECT_FALSE(gui::ContainsNoCase(switcher::kAboutText, L"Microsoft"));
 
   // The close box ends the program without touching anything.
-  PostMessageW(w.main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  w.Close();
   EXPECT_FALSE(gui::FindMessageBox(w.app.Id()).has_value());
   EXPECT_FALSE(Exists(installed_));
 }
@@ -240,10 +226,7 @@ TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
   const auto pressAndConfirm = [&](int id, WORD key) {
     Window w = Open();
     gui::PressKey(focusOn(w, id), key);
-    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
-    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
-    gui::AnswerMessageBox(box.hwnd);
-    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+    Confirm(w);
   };
   pressAndConfirm(switcher::kIdOn, VK_RETURN);
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
@@ -255,24 +238,14 @@ TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
   EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
   SetOldWriteTime(exe_);
   const unsigned long long before = WriteTime(exe_);
-  {
-    Window w = Open();
-    EXPECT_TRUE(w.onEnabled);
-    EXPECT_FALSE(w.offEnabled);
-    ClickAndConfirm(w, switcher::kIdOn);
-  }
+  Switch(false);
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
   EXPECT_FALSE(ReadFile(installed_).empty());
   EXPECT_GT(WriteTime(exe_), before) << "VB6.EXE's last-write time should move to now";
   EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\winsxs\\"));
 
   SetOldWriteTime(exe_);
-  {
-    Window w = Open();
-    EXPECT_FALSE(w.onEnabled);
-    EXPECT_TRUE(w.offEnabled);
-    ClickAndConfirm(w, switcher::kIdOff);
-  }
+  Switch(true);
   EXPECT_FALSE(Exists(installed_));
   EXPECT_GT(WriteTime(exe_), before);
   EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
@@ -296,15 +269,9 @@ TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
        {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
         DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
     SCOPED_TRACE(attributes);
-    WriteFile(installed_, "an old manifest");
-    ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+    WriteFile(installed_, "an old manifest", attributes);
     const bool installed = attributes == FILE_ATTRIBUTE_READONLY;
-    {
-      Window w = Open();
-      EXPECT_EQ(w.onEnabled, !installed);
-      EXPECT_EQ(w.offEnabled, installed);
-      ClickAndConfirm(w, installed ? switcher::kIdOff : switcher::kIdOn);
-    }
+    Switch(installed);
     if (installed) {
       EXPECT_FALSE(Exists(installed_));
     } else {
@@ -312,10 +279,8 @@ TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
       EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u) << "a normal file";
     }
     Window next = Open();
-    EXPECT_EQ(next.onEnabled, installed);
-    EXPECT_EQ(next.offEnabled, !installed);
-    PostMessageW(next.main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(next.app.WaitForExit(), std::optional<DWORD>(0u));
+    next.ExpectOffers(!installed);
+    next.Close();
     SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(installed_.c_str());
   }
@@ -331,71 +296,50 @@ TEST_F(BurnisherTest, InstallDirInOtherCaseOrMissingMeansVB98InTheCurrentFolder)
 
   installDir_.Set(root_.Path() + L"\\VS\\common\\ide\\ide98");
   WriteFile(relative, "x");
-  {
-    Window w = Open(cwd);
-    EXPECT_FALSE(w.onEnabled);
-    EXPECT_TRUE(w.offEnabled);
-    ClickAndConfirm(w, switcher::kIdOff);
-  }
+  Switch(true, cwd);
   EXPECT_FALSE(Exists(relative));
   EXPECT_TRUE(Exists(installed_));
 
   installDir_.Remove();
-  {
-    Window w = Open(cwd);
-    EXPECT_TRUE(w.onEnabled);
-    EXPECT_FALSE(w.offEnabled);
-    ClickAndConfirm(w, switcher::kIdOn);
-  }
+  Switch(false, cwd);
   EXPECT_EQ(ReadFile(relative), ReadFile(shipped_));
 }
 
 TEST_F(BurnisherTest, AMarkerInTheMiddleDropsTheRest) {
   installDir_.Set(root_.Path() + L"\\VS\\Common\\IDE\\IDE98\\Extra");
-  Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  ClickAndConfirm(w, switcher::kIdOn);
+  Switch(false);
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
 }
 
 TEST_F(BurnisherTest, InstallWithoutTheShippedManifestReportsAndLeavesNothing) {
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  const std::wstring report = ReportOf(switcher::kIdOn);
-  EXPECT_EQ(report.rfind(L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ", 0), 0u)
-      << Narrow(report);
-  ExpectPaths(report, {shipped_, installed_});
-  EXPECT_NE(report.find(switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)), std::wstring::npos)
-      << Narrow(report);
+  ExpectReport(ReportOf(switcher::kIdOn), {shipped_, installed_},
+               {switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)},
+               L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in ");
   EXPECT_FALSE(Exists(installed_));
 }
 
 TEST_F(BurnisherTest, InstallIntoAMissingIdeFolderReportsAndLeavesNothing) {
   installDir_.Set(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
-  ExpectPaths(ReportOf(switcher::kIdOn), {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
+  ExpectReport(ReportOf(switcher::kIdOn), {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
 TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
-  WriteFile(installed_, "the old, hidden manifest");
-  ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  WriteFile(installed_, "the old, hidden manifest", FILE_ATTRIBUTE_HIDDEN);
   const DWORD before = GetFileAttributesW(installed_.c_str());
   ASSERT_TRUE(DeleteFileW(shipped_.c_str()));
-  ExpectPaths(ReportOf(switcher::kIdOn), {installed_});
+  ExpectReport(ReportOf(switcher::kIdOn), {installed_});
   EXPECT_EQ(ReadFile(installed_), "the old, hidden manifest");
   EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
 }
 
 TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
   installDir_.Remove();
-  const std::wstring report = ReportOf(switcher::kIdOn);
-  EXPECT_EQ(report.rfind(L"VB6's setup entry in the registry does not say where the IDE is", 0), 0u)
-      << Narrow(report);
-  for (const std::wstring& part :
-       {std::wstring(L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir"),
-        switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)}) {
-    EXPECT_NE(report.find(part), std::wstring::npos) << Narrow(report);
-  }
-  ExpectPaths(report, {root_.Path() + L"\\VB98"});
+  ExpectReport(ReportOf(switcher::kIdOn), {root_.Path() + L"\\VB98"},
+               {L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir",
+                switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)},
+               L"VB6's setup entry in the registry does not say where the IDE is");
   EXPECT_FALSE(Exists(root_.Path() + L"\\VB98"));
   EXPECT_FALSE(Exists(installed_));
 }
@@ -414,9 +358,7 @@ TEST_F(BurnisherTest, AHardLinkedManifestIsRefusedWithAReport) {
     Window w = Open();
     const std::wstring report =
         ClickAndExpectFailure(w, w.onEnabled ? switcher::kIdOn : switcher::kIdOff);
-    const std::wstring first = report.substr(0, report.find(L'\n'));
-    ExpectPaths(first, {installed_});
-    EXPECT_NE(first.find(L"hard links"), std::wstring::npos) << Narrow(report);
+    ExpectReport(report.substr(0, report.find(L'\n')), {installed_}, {L"hard links"});
     EXPECT_EQ(GetFileAttributesW(victim.c_str()), before);
     EXPECT_EQ(ReadFile(victim), "another file");
   }
@@ -427,29 +369,24 @@ TEST_F(BurnisherTest, RemoveOfAManifestGoneSinceLoadReports) {
   Window w = Open();
   ASSERT_TRUE(w.offEnabled);
   ASSERT_TRUE(DeleteFileW(installed_.c_str()));
-  ExpectPaths(ClickAndExpectFailure(w, switcher::kIdOff), {installed_});
+  ExpectReport(ClickAndExpectFailure(w, switcher::kIdOff), {installed_});
 }
 
 // Common Controls 6 comes from Burnisher's own manifest (its activation context), though
 // Burnisher no longer imports comctl32: its window is in the XP style.
 TEST_F(BurnisherTest, LoadsCommonControls6FromItsManifest) {
   Window w = Open();
-  std::vector<std::wstring> comctl;
-  for (const std::wstring& module : w.app.LoadedModules()) {
-    if (gui::ContainsNoCase(module, L"\\comctl32.dll")) comctl.push_back(module);
-  }
+  const std::vector<std::wstring> comctl = w.app.LoadedModules(L"\\comctl32.dll");
   ASSERT_EQ(comctl.size(), 1u);
   EXPECT_TRUE(gui::ContainsNoCase(comctl[0], L"\\winsxs\\")) << Narrow(comctl[0]);
-  PostMessageW(w.main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+  w.Close();
 }
 
 // DLLs left beside Burnisher under the names its start loads, as in a downloads folder,
 // never load, and it still switches.
 TEST_F(BurnisherTest, DllsPlantedBesideItNeverLoadAndItStillSwitches) {
   const gui::PlantedDlls planted(app_);
-  Window w = Open();
-  ClickAndConfirm(w, switcher::kIdOn);
+  Switch(false);
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
   EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
 }

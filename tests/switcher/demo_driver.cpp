@@ -50,7 +50,7 @@ bool RunProbe(const std::wstring& ide, bool expectXp) {
   gui::Process probe = gui::Process::Start(ide + L"\\VB6.EXE", ide, L"\"" + out + L"\"", 0s);
   probe.WaitForExit();
   std::string loaded = testfiles::ReadFile(out);
-  while (!loaded.empty() && (loaded.back() == '\n' || loaded.back() == '\r')) loaded.pop_back();
+  loaded.erase(loaded.find_last_not_of("\r\n") + 1);
   const bool xp = gui::ContainsNoCase(std::wstring(loaded.begin(), loaded.end()), L"\\winsxs\\");
   Log("VB6.EXE starts and loads " + loaded);
   Log(xp ? "  -> Common Controls 6 from WinSxS: the IDE would be drawn in the XP style."
@@ -64,15 +64,16 @@ bool Switch(const std::wstring& burnisher, const std::wstring& ide, int button,
   gui::Process app = gui::Process::Start(burnisher, ide);
   const HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Burnisher");
   gui::WaitForControls(main, {switcher::kIdOn, switcher::kIdOff});
-  const HWND on = gui::ControlById(main, switcher::kIdOn);
-  const HWND off = gui::ControlById(main, switcher::kIdOff);
-  Log("Burnisher opens. \"" + gui::Narrow(gui::WindowText(on)) + "\" is " +
-      (gui::IsEnabled(on) ? "enabled" : "disabled") + ", \"" + gui::Narrow(gui::WindowText(off)) +
-      "\" is " + (gui::IsEnabled(off) ? "enabled" : "disabled") + ".");
+  const auto state = [&](int id) {
+    const HWND b = gui::ControlById(main, id);
+    return "\"" + gui::Narrow(gui::WindowText(b)) + "\" is " +
+           (IsWindowEnabled(b) ? "enabled" : "disabled");
+  };
+  Log("Burnisher opens. " + state(switcher::kIdOn) + ", " + state(switcher::kIdOff) + ".");
   Sleep(500);  // let the window finish painting before the picture
   Screenshot(main, shotPrefix + "-window");
-  const HWND target = button == switcher::kIdOn ? on : off;
-  if (!gui::IsEnabled(target)) {
+  const HWND target = gui::ControlById(main, button);
+  if (!IsWindowEnabled(target)) {
     Log("  unexpected: the button to click is disabled");
     return false;
   }

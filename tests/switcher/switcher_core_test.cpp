@@ -19,7 +19,6 @@ namespace {
 using namespace std::literals;
 using namespace testfiles;
 
-// InstallDir and the IDE folder it gives.
 using Folder = std::pair<const wchar_t*, const wchar_t*>;
 class IdeFolderFromInstallDir : public ::testing::TestWithParam<Folder> {};
 
@@ -45,11 +44,17 @@ INSTANTIATE_TEST_SUITE_P(WithoutAnExactMarkerTheFolderIsRelative, IdeFolderFromI
                          ::testing::ValuesIn(kRelative));
 
 std::wstring FirstLine(const std::wstring& report) { return report.substr(0, report.find(L'\n')); }
-// Each part appears in `text`.
 void ExpectMentions(const std::wstring& text, std::initializer_list<std::wstring> parts) {
   for (const std::wstring& part : parts) {
     EXPECT_NE(text.find(part), std::wstring::npos) << Narrow(part) << " in " << Narrow(text);
   }
+}
+// A failed operation whose report's first line is `first` and which names each of `parts`.
+void ExpectFailure(const switcher::Outcome& outcome, const std::wstring& first,
+                   std::initializer_list<std::wstring> parts) {
+  EXPECT_FALSE(outcome.ok());
+  EXPECT_EQ(FirstLine(outcome.report), first);
+  ExpectMentions(outcome.report, parts);
 }
 
 TEST(IsNormalFile, CountsOnlyNormalFiles) {
@@ -82,11 +87,11 @@ TEST(IsNormalFile, CountsOnlyNormalFiles) {
 class Installation {
  protected:
   Installation() {
-    CreateDirectoryW((root_.Path() + L"\\VS").c_str(), nullptr);
-    CreateDirectoryW(ide_.c_str(), nullptr);
-    CreateDirectoryW(app_.c_str(), nullptr);
+    for (const std::wstring& folder : {root_.Path() + L"\\VS", ide_, app_}) {
+      CreateDirectoryW(folder.c_str(), nullptr);
+    }
     WriteFile(exe_, "MZ stand-in");
-    WriteFile(app_ + L"\\VB6.EXE.Manifest", shipped_);
+    WriteFile(shippedPath_, shipped_);
     SetInstallDir(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
   }
 
@@ -98,17 +103,16 @@ class Installation {
   }
   // Seconds between now and VB6.EXE's last-write time.
   double IdeExeAge() const {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const auto ticks =
-        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<double>(ticks - WriteTime(exe_)) / 1e7;
+    ULARGE_INTEGER now{};
+    GetSystemTimeAsFileTime(reinterpret_cast<FILETIME*>(&now));
+    return static_cast<double>(now.QuadPart - WriteTime(exe_)) / 1e7;
   }
 
   TempDirectory root_;
   std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
   std::wstring exe_ = ide_ + L"\\VB6.EXE";
   std::wstring app_ = root_.Path() + L"\\app";
+  std::wstring shippedPath_ = app_ + L"\\VB6.EXE.Manifest";
   std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
   std::string shipped_ = "<?xml version=\"1.0\"?>\r\n<assembly>shipped</assembly>\r\n";
   FakeRegistry registry_;
@@ -169,25 +173,20 @@ TEST_F(SwitcherTest, InstallWithoutVb6ExeStillSucceeds) {
 }
 
 TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
-  DeleteFileW((app_ + L"\\VB6.EXE.Manifest").c_str());
+  DeleteFileW(shippedPath_.c_str());
   const switcher::Outcome outcome = logic_.Install();
-  ASSERT_FALSE(outcome.ok());
-  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(FirstLine(outcome.report), L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in " +
-                                           app_ +
-                                           L": extract the whole zip, not Burnisher.exe alone, "
-                                           L"and start it from there.");
-  ExpectMentions(outcome.report, {app_ + L"\\VB6.EXE.Manifest", installed_,
-                                  switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
+  EXPECT_EQ(outcome.error, DWORD{ERROR_FILE_NOT_FOUND});
+  ExpectFailure(outcome,
+                L"\"VB6.EXE.Manifest\" must lie beside Burnisher.exe, in " + app_ +
+                    L": extract the whole zip, not Burnisher.exe alone, and start it from there.",
+                {shippedPath_, installed_, switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_FALSE(Exists(installed_));
 }
 
 TEST_F(SwitcherTest, InstallIntoAMissingFolderFailsAndLeavesNothing) {
   SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
-  const switcher::Outcome outcome = logic_.Install();
-  ASSERT_FALSE(outcome.ok());
-  EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not install the manifest.");
-  ExpectMentions(outcome.report, {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
+  ExpectFailure(logic_.Install(), L"Burnisher could not install the manifest.",
+                {root_.Path() + L"\\Gone\\VB98\\VB6.EXE.Manifest"});
   EXPECT_FALSE(Exists(root_.Path() + L"\\Gone"));
 }
 
@@ -204,10 +203,9 @@ TEST_F(SwitcherTest, RemoveDeletesAndTouchesTheIde) {
 TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
   SetOldWriteTime(exe_);
   const switcher::Outcome outcome = logic_.Remove();
-  ASSERT_FALSE(outcome.ok());
-  EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(FirstLine(outcome.report), L"Burnisher could not remove the manifest.");
-  ExpectMentions(outcome.report, {installed_, switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
+  EXPECT_EQ(outcome.error, DWORD{ERROR_FILE_NOT_FOUND});
+  ExpectFailure(outcome, L"Burnisher could not remove the manifest.",
+                {installed_, switcher::SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_GT(IdeExeAge(), 86400.0) << "a failed operation leaves VB6.EXE alone";
 }
 
@@ -221,8 +219,7 @@ TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
                                    DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
       SCOPED_TRACE(std::string(logic == &logic_ ? "Wine's" : "Windows'") + " rules, attributes " +
                    std::to_string(attributes));
-      WriteFile(installed_, "an old manifest");
-      ASSERT_TRUE(SetFileAttributesW(installed_.c_str(), attributes));
+      WriteFile(installed_, "an old manifest", attributes);
       // Only a read-only one counts as installed (hidden and system files do not).
       EXPECT_EQ(logic->IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
       const switcher::Outcome installed = logic->Install();
@@ -241,7 +238,7 @@ TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
 }
 
 TEST_F(SwitcherTest, AReadOnlyShippedManifestIsInstalledAsANormalFile) {
-  ASSERT_TRUE(SetFileAttributesW((app_ + L"\\VB6.EXE.Manifest").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesW(shippedPath_.c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(logic_.Install().ok());
   EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_TRUE(logic_.Remove().ok());
@@ -250,9 +247,7 @@ TEST_F(SwitcherTest, AReadOnlyShippedManifestIsInstalledAsANormalFile) {
 // A failed install leaves an old manifest byte for byte, attributes and all, and no
 // temporary file: when the copy cannot start, and when the final move is refused.
 TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
-  WriteFile(installed_, "the old, hidden manifest");
-  ASSERT_TRUE(
-      SetFileAttributesW(installed_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  WriteFile(installed_, "the old, hidden manifest", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   const DWORD before = GetFileAttributesW(installed_.c_str());
   SetOldWriteTime(exe_);
   const auto expectTheOldOne = [&] {
@@ -260,13 +255,12 @@ TEST_F(SwitcherTest, AFailedInstallLeavesTheOldManifestAsItWas) {
     EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
     EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
   };
-  const std::wstring shipped = app_ + L"\\VB6.EXE.Manifest";
-  ASSERT_TRUE(DeleteFileW(shipped.c_str()));
-  EXPECT_EQ(logic_.Install().error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  ASSERT_TRUE(DeleteFileW(shippedPath_.c_str()));
+  EXPECT_EQ(logic_.Install().error, DWORD{ERROR_FILE_NOT_FOUND});
   expectTheOldOne();
 
   // Another program holds the old manifest open without sharing deletion: the move fails.
-  WriteFile(shipped, shipped_);
+  WriteFile(shippedPath_, shipped_);
   const HANDLE held = CreateFileW(installed_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -292,7 +286,7 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
                    reg::kRegSz, {'x', 0});
   switcher::Switcher noInstallDir(noValue, app_);
   // Without the shipped manifest as well: the registry's reason still comes first.
-  DeleteFileW((app_ + L"\\VB6.EXE.Manifest").c_str());
+  DeleteFileW(shippedPath_.c_str());
   SetInstallDir(L"C:\\VS\\common\\ide\\ide98");
   struct Case {
     switcher::Switcher& logic;
@@ -313,10 +307,7 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
              L"InstallDir of the key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 holds "
              L"\"C:\\VS\\common\\ide\\ide98\""}}) {
     for (const switcher::Outcome& outcome : {c.logic.Install(), c.logic.Remove()}) {
-      SCOPED_TRACE(Narrow(outcome.report));
-      EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
-      EXPECT_EQ(FirstLine(outcome.report), c.first);
-      ExpectMentions(outcome.report, {c.says, L"instead:\n" + tried, L"(error "});
+      ExpectFailure(outcome, c.first, {c.says, L"instead:\n" + tried, L"(error "});
     }
   }
   EXPECT_FALSE(Exists(tried));
@@ -354,11 +345,9 @@ class PlantedLinks : public ::testing::TestWithParam<Planted>, protected Install
 TEST_P(PlantedLinks, AreRefusedAndNothingAnywhereChanges) {
   const Planted& c = GetParam();
   const std::wstring victim = root_.Path() + L"\\victim.txt";
-  WriteFile(victim, "another file, not Burnisher's");
-  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), c.victimAttributes));
+  WriteFile(victim, "another file, not Burnisher's", c.victimAttributes);
   SetOldWriteTime(victim);
-  WriteFile(installed_, "an installed manifest");
-  SetFileAttributesW(installed_.c_str(), c.victimAttributes);
+  WriteFile(installed_, "an installed manifest", c.victimAttributes);
   std::wstring named = c.plant == kLinkedExe ? exe_ : installed_;
   if (c.plant == kLinkedManifest || c.plant == kLinkedExe) {
     SetFileAttributesW(named.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -376,7 +365,7 @@ TEST_P(PlantedLinks, AreRefusedAndNothingAnywhereChanges) {
   const std::vector<std::wstring> entries = FolderEntries(ide_);
 
   const switcher::Outcome outcome = c.install ? windows_.Install() : windows_.Remove();
-  EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_FALSE(outcome.ok());
   ExpectMentions(FirstLine(outcome.report), {L"\"" + named + L"\"", c.says});
   EXPECT_EQ(StateOf(victim), before);
   EXPECT_EQ(StateOf(installed_), manifest);
@@ -406,12 +395,10 @@ TEST_F(SwitcherTest, AnIdeFolderLinkedElsewhereIsRefused) {
   const std::wstring theirs = elsewhere + L"\\VB6.EXE.Manifest";
   DeleteFileW(theirs.c_str());
   SetInstallDir(planted + L"\\VS\\Common\\IDE\\IDE98");
-  const switcher::Outcome install = logic_.Install();
-  ExpectMentions(FirstLine(install.report), {L"leads to another folder"});
+  ExpectMentions(FirstLine(logic_.Install().report), {L"leads to another folder"});
   EXPECT_TRUE(FolderEntries(elsewhere).empty());
   WriteFile(theirs, "theirs");
-  const switcher::Outcome remove = logic_.Remove();
-  ExpectMentions(FirstLine(remove.report), {L"leads to another folder"});
+  ExpectMentions(FirstLine(logic_.Remove().report), {L"leads to another folder"});
   EXPECT_EQ(ReadFile(theirs), "theirs");
   DeleteFileW(theirs.c_str());
 }
@@ -424,8 +411,7 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
   const std::wstring evil = root_.Path() + L"\\evil";
   const std::wstring real = root_.Path() + L"\\VS\\Common\\IDE\\IDE98";
   WriteFile(installed_, shipped_);
-  WriteFile(victim, "another file");
-  ASSERT_TRUE(SetFileAttributesW(victim.c_str(), 0x27));
+  WriteFile(victim, "another file", 0x27);
   const FileState before = StateOf(victim);
   for (const uint32_t type : {reg::kRegSz, reg::kRegMultiSz}) {
     SetInstallDir(victim + L'\0' + real + (type == reg::kRegMultiSz ? L"\0"s : L""), type);
@@ -441,7 +427,7 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
     SetInstallDir(device + real);
     EXPECT_FALSE(logic_.IsManifestInstalled()) << Narrow(device);
     for (const switcher::Outcome& outcome : {logic_.Install(), logic_.Remove()}) {
-      EXPECT_NE(outcome.error, static_cast<DWORD>(ERROR_SUCCESS));
+      EXPECT_FALSE(outcome.ok());
       ExpectMentions(FirstLine(outcome.report), {L"device namespace"});
     }
   }
@@ -452,7 +438,7 @@ TEST(SystemErrorText, IsTheSystemsOwnLineWithoutABreak) {
   const std::wstring text = switcher::SystemErrorText(ERROR_ACCESS_DENIED);
   EXPECT_FALSE(text.empty());
   EXPECT_EQ(text.find(L'\n'), std::wstring::npos);
-  EXPECT_EQ(text.back() == L' ', false);
+  EXPECT_NE(text.back(), L' ');
 }
 
 }  // namespace

@@ -56,8 +56,7 @@ class ExeImage {
   std::wstring className_;
 };
 
-// Burnisher's window made in this process on Burnisher.exe's resources: icons and fonts
-// cannot be examined across processes.
+// Burnisher's window made in this process on Burnisher.exe's resources.
 class BurnisherWindow : public ::testing::Test {
  protected:
   void SetUp() override {

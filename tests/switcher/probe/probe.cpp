@@ -7,39 +7,21 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/support/Files.h"
 
-namespace {
-
-std::wstring ModulePath(HMODULE module) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"";
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-}  // namespace
-
 int wmain(int argc, wchar_t** argv) {
   InitCommonControls();
   const HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
-  const std::string line =
-      (comctl ? testfiles::Narrow(ModulePath(comctl)) : std::string("(comctl32 not loaded)")) +
-      "\n";
+  wchar_t path[MAX_PATH * 2] = L"(comctl32 not loaded)";
+  if (comctl != nullptr && GetModuleFileNameW(comctl, path, MAX_PATH * 2) == 0) return 2;
+  const std::string line = testfiles::Narrow(path) + "\n";
   if (argc > 1) {
-    FILE* out = _wfopen(argv[1], L"wb");
-    if (!out) return 2;
-    const size_t written = fwrite(line.data(), 1, line.size(), out);
-    const bool ok = fclose(out) == 0 && written == line.size();
-    if (!ok) return 2;
+    std::ofstream out(std::filesystem::path(argv[1]), std::ios::binary);
+    if (!(out << line << std::flush)) return 2;
   } else {
     fputs(line.c_str(), stdout);
   }
