@@ -24,13 +24,14 @@ constexpr std::array<char16_t, 32> kHigh1252 = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-constexpr SingleByteTable k1252 = [] {
+constexpr SingleByteTable Make1252() {
   SingleByteTable t{1252, {}};
   for (size_t i = 0; i < t.high.size(); ++i) {
     t.high[i] = i < kHigh1252.size() ? kHigh1252[i] : static_cast<char16_t>(0x80 + i);
   }
   return t;
-}();
+}
+constexpr SingleByteTable k1252 = Make1252();
 
 // ---- 932 ----------------------------------------------------------------------------
 
