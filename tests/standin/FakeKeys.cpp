@@ -135,6 +135,12 @@ RegStatus FakeRegistry::Impl::ParsePath(RegHandle h, std::string_view path,
   return reg::kSuccess;
 }
 
+RegStatus FakeRegistry::Impl::Locate(RegHandle h, std::string_view path, Handle& base,
+                                     std::vector<std::string>& parts) const {
+  const RegStatus st = Resolve(h, base);
+  return st != reg::kSuccess ? st : ParsePath(h, path, parts);
+}
+
 // ---- RegistryApi: keys ---------------------------------------------------------------
 
 FakeRegistry::FakeRegistry(std::string localName, uint32_t codePage)
@@ -184,9 +190,8 @@ RegStatus FakeRegistry::RegCreateKeyExA(RegHandle hKey, const char* lpSubKey, ui
     if (phkResult == nullptr) return kBadKey;
     if (lpSubKey == nullptr) return reg::kInvalidParameter;
     Impl::Handle base;
-    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
     std::vector<std::string> parts;
-    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+    if (const RegStatus st = impl_->Locate(hKey, lpSubKey, base, parts); st != reg::kSuccess)
       return st;
     const bool wantVolatile = (dwOptions & kOptionVolatile) != 0;
     // Check the whole path before making anything, so a refusal leaves no level behind.
@@ -219,9 +224,8 @@ RegStatus FakeRegistry::RegDeleteKeyA(RegHandle hKey, const char* lpSubKey) {
   return impl_->Run(NewCall("RegDeleteKeyA", hKey, lpSubKey), [&](Call&) {
     if (lpSubKey == nullptr) return reg::kInvalidParameter;
     Impl::Handle base;
-    if (const RegStatus st = impl_->Resolve(hKey, base); st != reg::kSuccess) return st;
     std::vector<std::string> parts;
-    if (const RegStatus st = impl_->ParsePath(hKey, lpSubKey, parts); st != reg::kSuccess)
+    if (const RegStatus st = impl_->Locate(hKey, lpSubKey, base, parts); st != reg::kSuccess)
       return st;
     auto key = base.key;
     for (const auto& p : parts) {

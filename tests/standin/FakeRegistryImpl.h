@@ -135,6 +135,9 @@ struct FakeRegistry::Impl {
   RegStatus Resolve(RegHandle h, Handle& out, uint32_t right = 0) const;
   // A sub key path relative to a handle: the levels, or the status that rejects it.
   RegStatus ParsePath(RegHandle h, std::string_view path, std::vector<std::string>& parts) const;
+  // Both: the handle's key and the levels of `path` below it.
+  RegStatus Locate(RegHandle h, std::string_view path, Handle& base,
+                   std::vector<std::string>& parts) const;
 
   // -- Logging and faults (FakeFaults.cpp) ----------------------------------------------------
   // The status injected into this call of `function`, if any; counts the call.
