@@ -15,7 +15,7 @@ short=0
 [ "${1:-}" = --short ] && short=1
 seconds=${FUZZ_SECONDS:-60}
 [ "$short" = 1 ] && seconds=${FUZZ_SHORT_SECONDS:-3}
-targets="value_decoder value_encoder collection"
+targets="value_decoder value_encoder collection pe_manifest"
 dir=build/fuzz
 
 mkdir -p "$dir/test-results"
