@@ -50,9 +50,10 @@ class FileApi {
   virtual DWORD SetAttributes(HANDLE file, DWORD attributes) = 0;
   // Sets the last-write time of an open file to now.
   virtual DWORD Touch(HANDLE file) = 0;
-  // Renames the open `file` (opened with DELETE access) to `name` in `folder`,
-  // replacing a file of that name.
-  virtual DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) = 0;
+  // Renames the open `file` (opened with DELETE access) to `name` in `folder`. With
+  // `replace` a file of that name is replaced; without, any entry of that name (a file,
+  // a folder, a link) refuses the rename with ERROR_ALREADY_EXISTS.
+  virtual DWORD Rename(HANDLE file, HANDLE folder, std::wstring_view name, bool replace) = 0;
   // Deletes the open `file` (opened with DELETE access) once its handle is closed.
   virtual DWORD Delete(HANDLE file) = 0;
 };

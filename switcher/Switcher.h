@@ -19,6 +19,12 @@ namespace switcher {
 struct Outcome {
   DWORD error = ERROR_SUCCESS;  // the Win32 error of the failed step; 0 on success
   std::wstring report;          // for the user when it failed: operation, path(s), system text
+  // The full path under which a manifest that was not Burnisher's now lies in the IDE
+  // folder (VB6.EXE.Manifest.bak, .bak2, ...); empty when none was kept.
+  std::wstring kept;
+  // After an install: VB6.EXE carries a manifest of its own, which this Windows takes
+  // instead of the file beside it, so the IDE keeps its look.
+  bool embeddedWins = false;
   bool ok() const { return error == ERROR_SUCCESS; }
 };
 
@@ -32,16 +38,19 @@ class Switcher {
 
   std::wstring GetIdeFolder();
   bool IsManifestInstalled();
-  // Copies the shipped manifest into the IDE folder as a normal file, replacing one
-  // that is there whatever its attributes. The copy goes to a temporary file beside
-  // the destination first and is then moved over it in one step, so a failure at any
-  // point leaves an existing manifest as it was.
+  // Copies the shipped manifest into the IDE folder as a normal file. The copy goes to a
+  // temporary file beside the destination first and is then moved over it in one step,
+  // so a failure at any point leaves an existing manifest as it was. A folder without
+  // VB6.EXE is refused: the file would change nothing.
   //
   // Both operations hold the IDE folder open while they run and change only its own
   // files: a folder or file that is a link, or a file with a second name elsewhere, is
-  // refused before anything changes, with a report that names it.
+  // refused before anything changes, with a report that names it. A manifest there
+  // whose bytes are not the shipped one's (someone else's) is never lost: it is renamed
+  // to the first free name of VB6.EXE.Manifest.bak, .bak2, ... first (Outcome::kept).
   Outcome Install();
-  // Deletes the manifest from the IDE folder, read-only, hidden or system as it may be.
+  // Deletes the manifest from the IDE folder, read-only, hidden or system as it may be;
+  // someone else's is kept instead, as above.
   Outcome Remove();
 
  private:

@@ -151,8 +151,8 @@ class Win32Files final : public FileApi {
     return SetBasic(file, 0, LONGLONG{now.dwHighDateTime} << 32 | now.dwLowDateTime);
   }
 
-  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
-    RenameInformation rename{TRUE, folder, 0, {}};
+  DWORD Rename(HANDLE file, HANDLE folder, std::wstring_view name, bool replace) override {
+    RenameInformation rename{replace, folder, 0, {}};
     if (name.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
     name.copy(rename.name, name.size());
     rename.nameLength = static_cast<ULONG>(name.size() * sizeof(wchar_t));

@@ -190,9 +190,16 @@ void frmMain::cmdIDEOff_Click() {
   Finish(logic_.Remove());
 }
 
+std::wstring SwitchedMessage(const Outcome& outcome) {
+  std::wstring text = outcome.embeddedWins ? kEmbeddedMessage : kReopenMessage;
+  if (!outcome.kept.empty()) text += Cat({L"\n\n", kKeptLine, L"\"", outcome.kept, L"\"."});
+  return text;
+}
+
 void frmMain::Finish(const Outcome& outcome) {
   if (outcome.ok()) {
-    MessageBoxW(hwnd_, kReopenMessage, kTitle, MB_OK | MB_ICONINFORMATION);
+    const UINT icon = outcome.embeddedWins ? UINT{MB_ICONWARNING} : UINT{MB_ICONINFORMATION};
+    MessageBoxW(hwnd_, SwitchedMessage(outcome).c_str(), kTitle, MB_OK | icon);
   } else {
     exitCode_ = static_cast<int>(outcome.error);
     MessageBoxW(hwnd_, outcome.report.c_str(), kTitle, MB_OK | MB_ICONERROR);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include "switcher/Switcher.h"
@@ -36,6 +37,15 @@ inline constexpr wchar_t kDescriptionText[] =
     L"the VB6 IDE and that's it.";
 inline constexpr wchar_t kTitle[] = L"Burnisher";
 inline constexpr wchar_t kReopenMessage[] = L"Reopen the VB6 IDE now...";
+// After an install that Windows will not see: VB6.EXE's own manifest wins.
+inline constexpr wchar_t kEmbeddedMessage[] =
+    L"The manifest is installed, but this VB6.EXE carries a manifest of its own, which "
+    L"Windows uses instead, so the IDE keeps its look.\n\nThe system-wide setting "
+    L"PreferExternalManifest (the DWORD 1 under "
+    L"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SideBySide) makes Windows "
+    L"use the file beside an exe instead. Burnisher never sets it.";
+// The line added when a manifest that was not Burnisher's was kept, before its path.
+inline constexpr wchar_t kKeptLine[] = L"The manifest that was there before is kept as ";
 inline constexpr wchar_t kOnText[] = L"Turn my VB6 IDE to XP style";
 inline constexpr wchar_t kOffText[] = L"Turn my VB6 IDE to standard style";
 inline constexpr wchar_t kAboutText[] =
@@ -44,6 +54,10 @@ inline constexpr wchar_t kAboutText[] =
 
 // Twips to pixels at `dpi` dots per inch (15 twips a pixel at 96).
 inline int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+// What the user reads after a switch: the reopen message, or what keeps the IDE's look,
+// and where a manifest that was there before is kept.
+std::wstring SwitchedMessage(const Outcome& outcome);
 
 class frmMain {
  public:

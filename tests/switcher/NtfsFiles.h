@@ -22,6 +22,8 @@ class NtfsFiles final : public files::FileApi {
  public:
   // From now on `path` reads as a reparse point.
   void MarkReparsePoint(const std::wstring& path) { reparse_.insert(Key(path)); }
+  // The next rename to `name` is refused, as when another program holds the name open.
+  void FailNextRenameTo(std::wstring name) { failRename_ = Key(std::move(name)); }
 
   DWORD OpenFolder(const std::wstring& path, files::Handle& folder) override {
     const DWORD error = real_.OpenFolder(path, folder);
@@ -49,10 +51,14 @@ class NtfsFiles final : public files::FileApi {
     return real_.SetAttributes(file, attributes);
   }
   DWORD Touch(HANDLE file) override { return real_.Touch(file); }
-  DWORD Replace(HANDLE file, HANDLE folder, std::wstring_view name) override {
+  DWORD Rename(HANDLE file, HANDLE folder, std::wstring_view name, bool replace) override {
     const std::wstring destination = paths_[folder] + L"\\" + std::wstring(name);
-    if (ReadOnly(destination)) return ERROR_ACCESS_DENIED;
-    const DWORD error = real_.Replace(file, folder, name);
+    if (replace && ReadOnly(destination)) return ERROR_ACCESS_DENIED;
+    if (!failRename_.empty() && Key(std::wstring(name)) == failRename_) {
+      failRename_.clear();
+      return ERROR_SHARING_VIOLATION;
+    }
+    const DWORD error = real_.Rename(file, folder, name, replace);
     if (error == ERROR_SUCCESS) paths_[file] = destination;
     return error;
   }
@@ -74,6 +80,7 @@ class NtfsFiles final : public files::FileApi {
 
   files::FileApi& real_ = files::PlatformFiles();
   std::set<std::wstring> reparse_;
+  std::wstring failRename_;
   std::map<HANDLE, std::wstring> paths_;  // the full path each open went to
 };
 

@@ -13,51 +13,98 @@
 #include "switcher/frmMain.h"
 #include "tests/gui/GuiDriver.h"
 #include "tests/gui/WindowChecks.h"
+#include "tests/support/Rows.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using namespace testfiles;
 
-constexpr wchar_t kKey[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
-constexpr wchar_t kValue[] = L"InstallDir";
-constexpr DWORD kAnyType = RRF_RT_ANY | RRF_NOEXPAND;
+const std::wstring kReopen = L"Reopen the VB6 IDE now...";
+constexpr wchar_t kVisualStudio[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
+constexpr wchar_t kVisualBasicSetup[] =
+    L"SOFTWARE\\Microsoft\\VisualStudio\\6.0\\Setup\\Microsoft Visual Basic";
+constexpr wchar_t kSideBySide[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SideBySide";
 
-// Sets HKLM's InstallDir for one test and puts back whatever was there before.
-class InstallDirValue {
+// Sets one HKLM value for one test, in the registry view `view` (0 or KEY_WOW64_64KEY), and
+// puts back what was there before: the value, and no key that was not there.
+class SavedValue {
  public:
-  InstallDirValue() {
-    HKEY key = nullptr;
-    keyExisted_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (keyExisted_) RegCloseKey(key);
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kValue, kAnyType, &savedType_, nullptr, &size) ==
-        ERROR_SUCCESS) {
-      saved_.emplace(size, 0);
-      RegGetValueW(HKEY_LOCAL_MACHINE, kKey, kValue, kAnyType, nullptr, saved_->data(), &size);
-      saved_->resize(size);
+  SavedValue(std::wstring path, const wchar_t* name, REGSAM view = 0)
+      : key_(std::move(path)), name_(name), view_(view) {
+    // The outermost key of the path that is missing goes with the test.
+    for (size_t end = key_.find(L'\\');; end = key_.find(L'\\', end + 1)) {
+      if (!Exists(key_.substr(0, end))) {
+        created_ = key_.substr(0, end);
+        break;
+      }
+      if (end == std::wstring::npos) break;
     }
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_READ | view_, &key) != 0) return;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name_, nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
+      saved_.emplace(size, 0);
+      RegQueryValueExW(key, name_, nullptr, nullptr, saved_->data(), &size);
+    }
+    RegCloseKey(key);
   }
-  InstallDirValue(const InstallDirValue&) = delete;
-  InstallDirValue& operator=(const InstallDirValue&) = delete;
-  ~InstallDirValue() {
+  SavedValue(const SavedValue&) = delete;
+  SavedValue& operator=(const SavedValue&) = delete;
+  ~SavedValue() {
     if (saved_) {
-      RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue, savedType_, saved_->data(),
-                      static_cast<DWORD>(saved_->size()));
+      Write(savedType_, saved_->data(), static_cast<DWORD>(saved_->size()));
     } else {
       Remove();
     }
-    if (!keyExisted_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    if (created_) {
+      const size_t cut = created_->rfind(L'\\');
+      HKEY parent = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, created_->substr(0, cut).c_str(), 0,
+                        KEY_ALL_ACCESS | view_, &parent) == ERROR_SUCCESS) {
+        RegDeleteTreeW(parent, created_->substr(cut + 1).c_str());
+        RegCloseKey(parent);
+      }
+    }
   }
   void Set(const std::wstring& text) const {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue, REG_SZ, text.c_str(),
-                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    Write(REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   }
-  void Remove() const { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, kValue); }
+  void Set(DWORD number) const {
+    Write(REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+  }
+  void Remove() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | view_, &key) != 0) {
+      return;
+    }
+    RegDeleteValueW(key, name_);
+    RegCloseKey(key);
+  }
 
  private:
-  bool keyExisted_ = false;
+  bool Exists(const std::wstring& path) const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view_, &key) != 0) {
+      return false;
+    }
+    RegCloseKey(key);
+    return true;
+  }
+  void Write(DWORD type, const BYTE* data, DWORD size) const {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | view_, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, name_, 0, type, data, size), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  std::wstring key_;
+  const wchar_t* name_;
+  REGSAM view_;
+  std::optional<std::wstring> created_;
   std::optional<std::basic_string<BYTE>> saved_;
   DWORD savedType_ = REG_SZ;
 };
@@ -118,31 +165,43 @@ class BurnisherTest : public ::testing::Test {
   }
 
   // The message that the switch is done, confirmed, and a clean exit.
-  static void Confirm(Window& w) {
+  static void Confirm(Window& w, const std::wstring& message = kReopen) {
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.caption, L"Burnisher");
-    EXPECT_EQ(box.text, L"Reopen the VB6 IDE now...");
+    EXPECT_EQ(box.text, message);
     gui::AnswerMessageBox(box.hwnd);
     EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
   }
-  static void ClickAndConfirm(Window& w, int id) {
-    gui::Click(gui::ControlById(w.main, id));
-    Confirm(w);
+  // Clicks `id`, which must be the enabled button: a disabled one would never answer.
+  static void Click(Window& w, int id) {
+    const HWND button = gui::ControlById(w.main, id);
+    if (!IsWindowEnabled(button)) {
+      w.Close();
+      FAIL() << "the other button is the enabled one";
+    }
+    gui::Click(button);
   }
   // A fresh start that finds the manifest `installed` or not and switches to the other.
-  void Switch(bool installed, const std::wstring& workingDir = L"") {
+  void Switch(bool installed, const std::wstring& workingDir = L"",
+              const std::wstring& message = kReopen) {
     Window w = Open(workingDir);
     w.ExpectOffers(installed);
-    ClickAndConfirm(w, installed ? switcher::kIdOff : switcher::kIdOn);
+    ASSERT_NO_FATAL_FAILURE(Click(w, installed ? switcher::kIdOff : switcher::kIdOn));
+    Confirm(w, message);
+  }
+  // The reopen message with the line that names a kept manifest.
+  static std::wstring Kept(const std::wstring& path) {
+    return kReopen + L"\n\nThe manifest that was there before is kept as \"" + path + L"\".";
   }
 
   // Clicks the button, expects an error report and, once it is confirmed, a non-zero
   // exit: a second box would keep the program from ending. Returns the report's text.
   static std::wstring ClickAndExpectFailure(Window& w, int id) {
-    gui::Click(gui::ControlById(w.main, id));
+    Click(w, id);
+    if (HasFatalFailure()) return L"";
     const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
     EXPECT_EQ(box.caption, L"Burnisher");
-    EXPECT_NE(box.text, L"Reopen the VB6 IDE now...");
+    EXPECT_NE(box.text.rfind(kReopen, 0), 0u);
     gui::AnswerMessageBox(box.hwnd);
     const std::optional<DWORD> code = w.app.WaitForExit();
     EXPECT_NE(code.value_or(0), 0u) << "no exit, or exit code 0: another box may be showing";
@@ -173,7 +232,9 @@ class BurnisherTest : public ::testing::Test {
   std::wstring ide_ = root_.Path() + L"\\VS\\VB98";
   std::wstring exe_ = ide_ + L"\\VB6.EXE";
   std::wstring installed_ = ide_ + L"\\VB6.EXE.Manifest";
-  InstallDirValue installDir_;
+  SavedValue installDir_{kVisualStudio, L"InstallDir"};
+  SavedValue productDir_{kVisualBasicSetup, L"ProductDir"};
+  SavedValue preferExternal_{kSideBySide, L"PreferExternalManifest", KEY_WOW64_64KEY};
 };
 
 TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAtTheScreensDpi) {
@@ -251,13 +312,15 @@ TEST_F(BurnisherTest, InstallThenRemoveSwitchesTheProbeBetweenWinSxSAndSystem) {
   EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
 }
 
-TEST_F(BurnisherTest, InstallReplacesAManifestThatAppearedAfterLoad) {
+// Someone else's manifest, there by the click though not at load, is kept.
+TEST_F(BurnisherTest, AManifestThatAppearedAfterLoadIsKept) {
   Window w = Open();
-  ASSERT_TRUE(w.onEnabled);
-  WriteFile(installed_, "a stale manifest, longer than the shipped one will ever be ......." +
-                            std::string(4096, '.'));
-  ClickAndConfirm(w, switcher::kIdOn);
+  const std::string theirs = "a stale manifest of someone else's " + std::string(4096, '.');
+  WriteFile(installed_, theirs);
+  ASSERT_NO_FATAL_FAILURE(Click(w, switcher::kIdOn));
+  Confirm(w, Kept(installed_ + L".bak"));
   EXPECT_EQ(ReadFile(installed_), ReadFile(shipped_));
+  EXPECT_EQ(ReadFile(installed_ + L".bak"), theirs);
 }
 
 // A read-only manifest counts as installed and is removed; a hidden or system one counts
@@ -269,7 +332,7 @@ TEST_F(BurnisherTest, AttributesNeverStrandTheUser) {
        {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM},
         DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
     SCOPED_TRACE(attributes);
-    WriteFile(installed_, "an old manifest", attributes);
+    WriteFile(installed_, ReadFile(shipped_), attributes);
     const bool installed = attributes == FILE_ATTRIBUTE_READONLY;
     Switch(installed);
     if (installed) {
@@ -295,7 +358,8 @@ TEST_F(BurnisherTest, InstallDirInOtherCaseOrMissingMeansVB98InTheCurrentFolder)
   WriteFile(installed_, "installed where the registry points");
 
   installDir_.Set(root_.Path() + L"\\VS\\common\\ide\\ide98");
-  WriteFile(relative, "x");
+  WriteFile(relative, ReadFile(shipped_));
+  CopyFileOrThrow(PROBE_EXE, cwd + L"\\VB98\\VB6.EXE");
   Switch(true, cwd);
   EXPECT_FALSE(Exists(relative));
   EXPECT_TRUE(Exists(installed_));
@@ -334,15 +398,117 @@ TEST_F(BurnisherTest, AFailedInstallLeavesAHiddenOldManifestAsItWas) {
   EXPECT_EQ(GetFileAttributesW(installed_.c_str()), before);
 }
 
-TEST_F(BurnisherTest, WithoutInstallDirTheReportSaysSoAndNamesTheFolderTried) {
+TEST_F(BurnisherTest, WithNeitherValueTheReportSaysSoAndNamesTheFolderTried) {
   installDir_.Remove();
   ExpectReport(ReportOf(switcher::kIdOn), {root_.Path() + L"\\VB98"},
                {L"HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 has no value InstallDir",
+                L"Microsoft Visual Basic has no value ProductDir",
                 switcher::SystemErrorText(ERROR_PATH_NOT_FOUND)},
                L"VB6's setup entry in the registry does not say where the IDE is");
   EXPECT_FALSE(Exists(root_.Path() + L"\\VB98"));
   EXPECT_FALSE(Exists(installed_));
 }
+
+// The setups people have beyond the plain one, through the real exe: the button it
+// offers, what the user reads after the click, and what the folder holds afterwards.
+enum class Ide { kProbe, kNone, kOwnManifest, kMzOnly };
+enum class There { kNothing, kOurs, kTheirs };
+enum class Says { kReopenNow, kOwnManifestWins, kNoIde };
+struct RealSetup {
+  const char* name;
+  bool installDir;  // InstallDir names VS\Common\IDE\IDE98 (else there is no value)
+  Ide ide;          // VS\VB98's VB6.EXE
+  bool productDir;  // ProductDir names Product\, a folder with the probe as VB6.EXE
+  bool toProduct;   // the switch happens there, not in VS\VB98
+  There there;      // the manifest already in that folder
+  DWORD attributes;
+  bool bakTaken;  // a folder VB6.EXE.Manifest.bak is there already
+  bool preferExternal;
+  Says says;
+  const wchar_t* keptAs;  // the suffix theirs is kept under
+};
+
+class RealSetups : public BurnisherTest, public ::testing::WithParamInterface<RealSetup> {};
+
+TEST_P(RealSetups, SwitchAsTheMessageSays) {
+  const RealSetup& c = GetParam();
+  const std::wstring product = root_.Path() + L"\\Product";
+  const std::wstring folder = c.toProduct ? product : ide_;
+  const std::wstring manifest = folder + L"\\VB6.EXE.Manifest";
+  const std::string theirs = "<assembly>someone else's</assembly>";
+  if (!c.installDir) installDir_.Remove();
+  if (c.productDir) {
+    CreateDirectoryW(product.c_str(), nullptr);
+    CopyFileOrThrow(PROBE_EXE, product + L"\\VB6.EXE");
+    productDir_.Set(product + L"\\");
+  }
+  DeleteFileW(exe_.c_str());
+  if (c.ide == Ide::kProbe) CopyFileOrThrow(PROBE_EXE, exe_);
+  if (c.ide == Ide::kOwnManifest) CopyFileOrThrow(OWN_MANIFEST_PROBE_EXE, exe_);
+  if (c.ide == Ide::kMzOnly) WriteFile(exe_, "MZ");
+  const std::string before = c.there == There::kTheirs ? theirs : ReadFile(shipped_);
+  if (c.there != There::kNothing) WriteFile(manifest, before, c.attributes);
+  if (c.bakTaken) CreateDirectoryW((manifest + L".bak").c_str(), nullptr);
+  if (c.preferExternal) preferExternal_.Set(1);
+  const std::vector<std::wstring> entries = FolderEntries(folder);
+
+  const bool installed = c.there != There::kNothing && c.attributes == 0;
+  if (c.says == Says::kNoIde) {
+    Window w = Open();
+    w.ExpectOffers(installed);
+    const std::wstring report = ClickAndExpectFailure(w, switcher::kIdOn);
+    ExpectReport(report, {}, {},
+                 L"The folder \"" + folder +
+                     L"\" named by the registry holds no VB6.EXE, so Burnisher "
+                     L"changed nothing.");
+    EXPECT_EQ(FolderEntries(folder), entries);
+    return;
+  }
+  const std::wstring kept = c.keptAs ? manifest + c.keptAs : L"";
+  Switch(installed, L"",
+         c.says == Says::kOwnManifestWins ? switcher::kEmbeddedMessage
+         : c.keptAs                       ? Kept(kept)
+                                          : kReopen);
+  EXPECT_EQ(Exists(manifest), !installed);
+  if (!installed) {
+    EXPECT_EQ(ReadFile(manifest), ReadFile(shipped_));
+  }
+  if (c.keptAs) {
+    EXPECT_EQ(ReadFile(kept), before);
+  }
+  if (c.toProduct) {
+    EXPECT_FALSE(Exists(installed_));
+  }
+  // What the message says holds under Wine too: the exe's own manifest keeps its look.
+  if (c.ide == Ide::kOwnManifest && !c.preferExternal) {
+    EXPECT_TRUE(gui::ContainsNoCase(ProbeComctl(), L"\\system32\\"));
+  }
+}
+
+constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+const RealSetup kRealSetups[] = {
+    {"ProductDirOnly", false, Ide::kNone, true, true, There::kNothing, 0, false, false,
+     Says::kReopenNow, nullptr},
+    {"InstallDirsFolderWithoutTheIde", true, Ide::kNone, true, true, There::kNothing, 0, false,
+     false, Says::kReopenNow, nullptr},
+    {"AFolderWithoutTheIde", true, Ide::kNone, false, false, There::kNothing, 0, false, false,
+     Says::kNoIde, nullptr},
+    {"TheirsOnRemove", true, Ide::kProbe, false, false, There::kTheirs, 0, false, false,
+     Says::kReopenNow, L".bak"},
+    {"TheirsHiddenOnInstall", true, Ide::kProbe, false, false, There::kTheirs, kHidden, false,
+     false, Says::kReopenNow, L".bak"},
+    {"OursOnRemove", true, Ide::kProbe, false, false, There::kOurs, 0, false, false,
+     Says::kReopenNow, nullptr},
+    {"BakTaken", true, Ide::kProbe, false, false, There::kTheirs, 0, true, false, Says::kReopenNow,
+     L".bak2"},
+    {"OwnManifest", true, Ide::kOwnManifest, false, false, There::kNothing, 0, false, false,
+     Says::kOwnManifestWins, nullptr},
+    {"OwnManifestWithExternalPreferred", true, Ide::kOwnManifest, false, false, There::kNothing, 0,
+     false, true, Says::kReopenNow, nullptr},
+    {"MzOnly", true, Ide::kMzOnly, false, false, There::kNothing, 0, false, false, Says::kReopenNow,
+     nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Burnisher, RealSetups, ::testing::ValuesIn(kRealSetups), ByRowName());
 
 // Another user's hard link in place of the manifest: the program refuses either button
 // with a report that names it, ends with a non-zero code, and the file elsewhere keeps

@@ -82,6 +82,19 @@ TEST(IsNormalFile, CountsOnlyNormalFiles) {
   EXPECT_FALSE(switcher::IsNormalFile(path)) << "a folder of that name is no manifest";
 }
 
+constexpr char kVisualStudio[] = "SOFTWARE\\Microsoft\\VisualStudio\\6.0";
+constexpr char kVisualBasicSetup[] =
+    "SOFTWARE\\Microsoft\\VisualStudio\\6.0\\Setup\\Microsoft Visual Basic";
+
+void PutText(FakeRegistry& registry, const std::string& key, const std::string& name,
+             const std::wstring& value, uint32_t type = reg::kRegSz) {
+  std::vector<uint8_t> bytes(value.begin(), value.end());  // ASCII paths only
+  bytes.push_back(0);
+  registry.PutValue(reg::kLocalMachine, key, name, type, bytes);
+}
+
+constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 // A stand-in VB6 installation: the registry's InstallDir points at <root>\VS\Common\IDE\IDE98,
 // the IDE folder <root>\VS\VB98 holds a VB6.EXE, and <root>\app holds the shipped manifest.
 class Installation {
@@ -96,10 +109,7 @@ class Installation {
   }
 
   void SetInstallDir(const std::wstring& value, uint32_t type = reg::kRegSz) {
-    std::vector<uint8_t> bytes(value.begin(), value.end());  // ASCII paths only
-    bytes.push_back(0);
-    registry_.PutValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\VisualStudio\\6.0", "InstallDir",
-                       type, bytes);
+    PutText(registry_, kVisualStudio, "InstallDir", value, type);
   }
   // Seconds between now and VB6.EXE's last-write time.
   double IdeExeAge() const {
@@ -137,13 +147,57 @@ TEST_F(SwitcherTest, EachLookupReadsInstallDirWithItsOwnObjectAndClosesItsKey) {
   EXPECT_EQ(registry_.OpenHandleCount(), 0);
 }
 
-TEST_F(SwitcherTest, WithoutTheValueTheFolderIsTheRelativeVB98) {
-  FakeRegistry empty;
-  switcher::Switcher logic(empty, app_);
-  EXPECT_EQ(logic.GetIdeFolder(), L"VB98");
-  SetInstallDir(root_.Path() + L"\\VS\\common\\ide\\ide98");
-  EXPECT_EQ(logic_.GetIdeFolder(), L"VB98");
+TEST(FolderFromProductDir, IsTheValueToItsFirstNulWithoutATrailingSeparator) {
+  for (const Folder& c :
+       {Folder{L"C:\\VS\\VB98\\", L"C:\\VS\\VB98"}, Folder{L"C:\\VS\\VB98", L"C:\\VS\\VB98"},
+        Folder{L"C:/VS/VB98/", L"C:/VS/VB98"}, Folder{L"C:\\", L"C:\\"},
+        Folder{L"\\\\server\\share\\VB98\\", L"\\\\server\\share\\VB98"}, Folder{L"", L""}}) {
+    EXPECT_EQ(switcher::FolderFromProductDir(c.first), c.second) << Narrow(c.first);
+  }
+  EXPECT_EQ(switcher::FolderFromProductDir(L"C:\\VB98\\\0D:\\Other"s), L"C:\\VB98");
 }
+
+// Where each setup's VB6.EXE is found: InstallDir's folder when it holds one, else
+// ProductDir's when that does, else InstallDir's all the same (the relative VB98 when
+// the registry names none).
+enum Found { kInstallDirs, kProductDirs, kRelativeVb98 };
+struct IdeSetup {
+  const char* name;
+  const wchar_t* installDir;  // below the scratch folder; nullptr: no value
+  bool ideThere;
+  const wchar_t* productDir;  // below the scratch folder; nullptr: no value
+  bool ideInProduct;
+  Found found;
+};
+
+class IdeLookupTest : public ::testing::TestWithParam<IdeSetup>, protected Installation {};
+
+TEST_P(IdeLookupTest, TakesTheFirstFolderThatHoldsVb6Exe) {
+  const IdeSetup& c = GetParam();
+  const std::wstring product = root_.Path() + L"\\Product";
+  CreateDirectoryW(product.c_str(), nullptr);
+  if (c.ideInProduct) WriteFile(product + L"\\VB6.EXE", "MZ");
+  if (!c.ideThere) DeleteFileW(exe_.c_str());
+  FakeRegistry registry;
+  if (c.installDir) PutText(registry, kVisualStudio, "InstallDir", root_.Path() + c.installDir);
+  if (c.productDir) PutText(registry, kVisualBasicSetup, "ProductDir", root_.Path() + c.productDir);
+  const std::wstring expected[] = {ide_, product, L"VB98"};
+  EXPECT_EQ(switcher::Switcher(registry, app_).GetIdeFolder(), expected[c.found]);
+}
+
+const IdeSetup kSetups[] = {
+    {"InstallDirsHoldsIt", L"\\VS\\Common\\IDE\\IDE98", true, L"\\Product", true, kInstallDirs},
+    {"OnlyProductDirsHoldsIt", L"\\VS\\Common\\IDE\\IDE98", false, L"\\Product\\", true,
+     kProductDirs},
+    {"ProductDirOnly", nullptr, false, L"\\Product\\", true, kProductDirs},
+    {"ProductDirBesideAnUnknownInstallDir", L"\\VS\\common\\ide\\ide98", true, L"\\Product", true,
+     kProductDirs},
+    {"NeitherHoldsIt", L"\\VS\\Common\\IDE\\IDE98", false, L"\\Product", false, kInstallDirs},
+    {"ProductDirWithoutIt", nullptr, false, L"\\Product", false, kRelativeVb98},
+    {"NeitherValue", nullptr, true, nullptr, true, kRelativeVb98},
+    {"AnUnknownInstallDirAlone", L"\\VS\\common\\ide\\ide98", true, nullptr, true, kRelativeVb98},
+};
+INSTANTIATE_TEST_SUITE_P(Setups, IdeLookupTest, ::testing::ValuesIn(kSetups), ByRowName());
 
 TEST_F(SwitcherTest, InstallCopiesTheShippedBytesAndTouchesTheIde) {
   SetOldWriteTime(exe_);
@@ -155,21 +209,32 @@ TEST_F(SwitcherTest, InstallCopiesTheShippedBytesAndTouchesTheIde) {
   EXPECT_LT(IdeExeAge(), 600.0) << "VB6.EXE's last-write time should be now";
 }
 
-TEST_F(SwitcherTest, InstallReplacesAnExistingManifest) {
-  WriteFile(installed_, "an older and much longer manifest that must go away entirely .......");
-  ASSERT_TRUE(logic_.Install().ok());
-  EXPECT_EQ(ReadFile(installed_), shipped_);
-  // From a Burnisher that lies in the IDE folder itself: its manifest replaces itself.
+// From a Burnisher that lies in the IDE folder itself: its manifest replaces, and
+// removes, itself.
+TEST_F(SwitcherTest, ABurnisherInTheIdeFolderSwitchesItsOwnManifest) {
+  WriteFile(installed_, shipped_);
   switcher::Switcher inIde(registry_, ide_);
   const switcher::Outcome itself = inIde.Install();
   EXPECT_TRUE(itself.ok()) << Narrow(itself.report);
   EXPECT_EQ(ReadFile(installed_), shipped_);
+  EXPECT_TRUE(inIde.Remove().ok());
+  EXPECT_EQ(FolderEntries(ide_), std::vector<std::wstring>{L"VB6.EXE"});
 }
 
-TEST_F(SwitcherTest, InstallWithoutVb6ExeStillSucceeds) {
+// The file would change nothing without the exe it is for: nothing is written. Remove
+// still takes a manifest away from such a folder.
+TEST_F(SwitcherTest, InstallIntoAFolderWithoutVb6ExeIsRefused) {
   DeleteFileW(exe_.c_str());
-  EXPECT_TRUE(logic_.Install().ok());
-  EXPECT_FALSE(Exists(exe_)) << "the touch must not create the exe";
+  ExpectFailure(logic_.Install(),
+                L"The folder \"" + ide_ +
+                    L"\" named by the registry holds no VB6.EXE, so Burnisher changed nothing.",
+                {L"names the folder \"" + ide_ + L"\", which holds no VB6.EXE",
+                 L"Microsoft Visual Basic has no value ProductDir"});
+  EXPECT_TRUE(FolderEntries(ide_).empty());
+  WriteFile(installed_, shipped_);
+  EXPECT_TRUE(logic_.IsManifestInstalled());
+  EXPECT_TRUE(logic_.Remove().ok());
+  EXPECT_TRUE(FolderEntries(ide_).empty());
 }
 
 TEST_F(SwitcherTest, InstallWithoutTheShippedManifestReportsBothPaths) {
@@ -212,14 +277,13 @@ TEST_F(SwitcherTest, RemoveOfAMissingManifestReportsThePath) {
 // Read-only, hidden or system: whichever button the window offers, it works, and
 // afterwards the next start offers the other one.
 TEST_F(SwitcherTest, AttributesNeverStrandTheUser) {
-  constexpr DWORD kStrays = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   for (switcher::Switcher* logic : {&logic_, &windows_}) {
     for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
                                    DWORD{FILE_ATTRIBUTE_SYSTEM},
                                    DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}, kStrays}) {
       SCOPED_TRACE(std::string(logic == &logic_ ? "Wine's" : "Windows'") + " rules, attributes " +
                    std::to_string(attributes));
-      WriteFile(installed_, "an old manifest", attributes);
+      WriteFile(installed_, shipped_, attributes);
       // Only a read-only one counts as installed (hidden and system files do not).
       EXPECT_EQ(logic->IsManifestInstalled(), attributes == FILE_ATTRIBUTE_READONLY);
       const switcher::Outcome installed = logic->Install();
@@ -307,13 +371,23 @@ TEST_F(SwitcherTest, AFailureWithoutTheRegistrysFolderSaysWhy) {
              L"InstallDir of the key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0 holds "
              L"\"C:\\VS\\common\\ide\\ide98\""}}) {
     for (const switcher::Outcome& outcome : {c.logic.Install(), c.logic.Remove()}) {
-      ExpectFailure(outcome, c.first, {c.says, L"instead:\n" + tried, L"(error "});
+      ExpectFailure(outcome, c.first,
+                    {c.says, L"Microsoft Visual Basic has no value ProductDir",
+                     L"instead:\n" + tried, L"(error "});
     }
   }
+  // A ProductDir that names a folder without the IDE is named too.
+  PutText(noValue, kVisualBasicSetup, "ProductDir", root_.Path() + L"\\app\\");
+  ExpectMentions(
+      noInstallDir.Install().report,
+      {L"ProductDir of the key HKLM\\SOFTWARE\\Microsoft\\VisualStudio\\6.0\\Setup\\Microsoft "
+       L"Visual Basic names the folder \"" +
+       app_ + L"\", which holds no VB6.EXE."});
   EXPECT_FALSE(Exists(tried));
 
-  SetInstallDir(root_.Path() + L"\\Gone\\Common\\IDE\\IDE98");
-  EXPECT_EQ(logic_.Install().report.find(L"registry"), std::wstring::npos);
+  // A folder the registry gave, with VB6.EXE in it: no word of the registry.
+  SetInstallDir(root_.Path() + L"\\VS\\Common\\IDE\\IDE98");
+  EXPECT_EQ(logic_.Remove().report.find(L"registry"), std::wstring::npos);
 }
 
 // A file's attributes, content and last-write time: what a refused operation leaves alone.
@@ -433,6 +507,146 @@ TEST_F(SwitcherTest, InstallDirCountsUpToItsFirstNulAndNoDevicePath) {
   }
   EXPECT_EQ(ReadFile(installed_), shipped_);
 }
+
+// Someone else's manifest (bytes other than the shipped one's) is never lost: it is kept
+// byte for byte, attributes and all, under the first free name of .bak, .bak2, ..., and
+// whatever holds a name already stays as it was. Burnisher's own goes without a copy;
+// with the shipped one unreadable, no manifest counts as Burnisher's.
+enum Taken { kFree, kFile, kFolder, kHardLink, kFileAndFolder };
+struct Keeping {
+  const char* name;
+  bool install;
+  bool theirs;
+  DWORD attributes;
+  Taken taken;  // what holds .bak (and .bak2) already
+  bool shippedMissing;
+  const wchar_t* keptAs;  // the suffix it is kept under; nullptr: not kept
+};
+
+class KeptManifests : public ::testing::TestWithParam<Keeping>, protected Installation {};
+
+TEST_P(KeptManifests, AreNeverLost) {
+  const Keeping& c = GetParam();
+  const std::string content = c.theirs ? "<assembly>someone else's</assembly>" : shipped_;
+  WriteFile(installed_, content, c.attributes);
+  const std::wstring bak = installed_ + L".bak";
+  const std::wstring victim = root_.Path() + L"\\victim.txt";
+  WriteFile(victim, "a file elsewhere");
+  switch (c.taken) {
+    case kFileAndFolder:
+      CreateDirectoryW((bak + L"2").c_str(), nullptr);
+      [[fallthrough]];
+    case kFile:
+      WriteFile(bak, "an older copy");
+      break;
+    case kFolder:
+      CreateDirectoryW(bak.c_str(), nullptr);
+      break;
+    case kHardLink:
+      CreateHardLinkW(bak.c_str(), victim.c_str(), nullptr);
+      break;
+    case kFree:
+      break;
+  }
+  if (c.shippedMissing) DeleteFileW(shippedPath_.c_str());
+  std::vector<std::wstring> entries = FolderEntries(ide_);
+
+  const switcher::Outcome outcome = c.install ? logic_.Install() : logic_.Remove();
+  ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
+  EXPECT_EQ(outcome.kept, c.keptAs ? installed_ + c.keptAs : L"");
+  if (c.keptAs) {
+    EXPECT_EQ(ReadFile(outcome.kept), content);
+    EXPECT_EQ(GetFileAttributesW(outcome.kept.c_str()) & kStrays, c.attributes);
+    entries.push_back(L"VB6.EXE.Manifest"s + c.keptAs);
+  }
+  if (c.install) {
+    EXPECT_EQ(ReadFile(installed_), shipped_);
+    EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, 0u);
+  } else {
+    std::erase(entries, L"VB6.EXE.Manifest");
+  }
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(FolderEntries(ide_), entries);
+  EXPECT_EQ(ReadFile(victim), "a file elsewhere");
+  if (c.taken == kFile || c.taken == kFileAndFolder) {
+    EXPECT_EQ(ReadFile(bak), "an older copy");
+  }
+}
+
+constexpr DWORD kReadOnlySystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+const Keeping kKeeping[] = {
+    {"TheirsOnRemove", false, true, 0, kFree, false, L".bak"},
+    {"TheirsHiddenOnInstall", true, true, FILE_ATTRIBUTE_HIDDEN, kFree, false, L".bak"},
+    {"TheirsReadOnlySystemOnRemove", false, true, kReadOnlySystem, kFree, false, L".bak"},
+    {"OursOnRemove", false, false, 0, kFree, false, nullptr},
+    {"OursWithTheShippedOneMissing", false, false, 0, kFree, true, L".bak"},
+    {"BakIsAFile", false, true, 0, kFile, false, L".bak2"},
+    {"BakIsAFolder", true, true, 0, kFolder, false, L".bak2"},
+    {"BakIsAHardLink", false, true, 0, kHardLink, false, L".bak2"},
+    {"BakAndBak2Taken", true, true, 0, kFileAndFolder, false, L".bak3"},
+};
+INSTANTIATE_TEST_SUITE_P(IdeFolder, KeptManifests, ::testing::ValuesIn(kKeeping), ByRowName());
+
+// Should the new manifest not get its name once theirs was kept, theirs goes back.
+TEST_F(SwitcherTest, AFailedInstallPutsTheirsBack) {
+  WriteFile(installed_, "theirs", FILE_ATTRIBUTE_HIDDEN);
+  ntfs_.FailNextRenameTo(L"VB6.EXE.Manifest");
+  const switcher::Outcome outcome = windows_.Install();
+  EXPECT_EQ(outcome.error, DWORD{ERROR_SHARING_VIOLATION});
+  EXPECT_EQ(outcome.kept, L"");
+  EXPECT_EQ(ReadFile(installed_), "theirs");
+  EXPECT_EQ(GetFileAttributesW(installed_.c_str()) & kStrays, DWORD{FILE_ATTRIBUTE_HIDDEN});
+  EXPECT_EQ(FolderEntries(ide_), (std::vector<std::wstring>{L"VB6.EXE", L"VB6.EXE.Manifest"}));
+}
+
+// A VB6.EXE with a manifest of its own (resource 1 of type RT_MANIFEST): the installed
+// file changes nothing unless PreferExternalManifest is the DWORD 1 where Windows reads
+// it. Malformed exes carry none.
+struct OwnManifest {
+  const char* name;
+  const wchar_t* exe;  // a probe to copy, or nullptr for `bytes`
+  const char* bytes;
+  uint32_t preferType;  // PreferExternalManifest's type, 0 for none
+  uint8_t prefer;
+  bool wins;
+};
+
+class OwnManifests : public ::testing::TestWithParam<OwnManifest>, protected Installation {};
+
+TEST_P(OwnManifests, WinOverTheInstalledFileUnlessExternalIsPreferred) {
+  const OwnManifest& c = GetParam();
+  if (c.exe) {
+    CopyFileOrThrow(c.exe, exe_);
+  } else {
+    WriteFile(exe_, c.bytes);
+  }
+  constexpr char kSideBySide[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SideBySide";
+  if (c.preferType != 0) {
+    registry_.PutValue(reg::kLocalMachine, kSideBySide, "PreferExternalManifest", c.preferType,
+                       {c.prefer, 0, 0, 0});
+  }
+  const switcher::Outcome outcome = logic_.Install();
+  ASSERT_TRUE(outcome.ok()) << Narrow(outcome.report);
+  EXPECT_EQ(outcome.embeddedWins, c.wins);
+  EXPECT_EQ(ReadFile(installed_), shipped_);
+  // Windows reads the setting in its own view, the 64-bit one on 64-bit Windows.
+  for (const FakeRegistry::Call& open : registry_.CallsTo("RegOpenKeyExA")) {
+    if (open.name == kSideBySide) {
+      EXPECT_NE(open.access & KEY_WOW64_64KEY, 0u);
+    }
+  }
+}
+
+const OwnManifest kOwnManifests[] = {
+    {"PlainExe", PROBE_EXE, nullptr, 0, 0, false},
+    {"OwnManifest", OWN_MANIFEST_PROBE_EXE, nullptr, 0, 0, true},
+    {"ExternalPreferred", OWN_MANIFEST_PROBE_EXE, nullptr, REG_DWORD, 1, false},
+    {"ExternalNotPreferred", OWN_MANIFEST_PROBE_EXE, nullptr, REG_DWORD, 0, true},
+    {"PreferenceAsText", OWN_MANIFEST_PROBE_EXE, nullptr, REG_SZ, '1', true},
+    {"MzOnly", nullptr, "MZ", 0, 0, false},
+    {"EmptyFile", nullptr, "", 0, 0, false},
+};
+INSTANTIATE_TEST_SUITE_P(Vb6Exe, OwnManifests, ::testing::ValuesIn(kOwnManifests), ByRowName());
 
 TEST(SystemErrorText, IsTheSystemsOwnLineWithoutABreak) {
   const std::wstring text = switcher::SystemErrorText(ERROR_ACCESS_DENIED);
