@@ -13,8 +13,7 @@ namespace {
 constexpr std::wstring_view kManifest = kManifestName.substr(1);
 constexpr std::wstring_view kIsALink = L"\" is a link (a reparse point)";
 constexpr std::wstring_view kChangedNothing = L", so Burnisher changed nothing.";
-constexpr DWORD kStrayAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 constexpr int kKeptNames = 999;  // VB6.EXE.Manifest.bak, then .bak2 to .bak999
 
 // Whether the folder reached (FileApi::FinalPath) is the folder named, in its full and
@@ -33,6 +32,12 @@ bool SameFolder(const std::wstring& reached, const std::wstring& named) {
     from = n - reached.size();
   }
   return lstrcmpiW(expected + from, reached.c_str()) == 0;
+}
+
+// The attributes to set for a file that has `attributes` but must not be read-only.
+DWORD WithoutReadOnly(DWORD attributes) {
+  attributes &= ~DWORD{FILE_ATTRIBUTE_READONLY};
+  return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 // Reads at `offset` of `file`, wherever its file pointer is; `got` is 0 at the end.
@@ -212,10 +217,10 @@ class HeldFolder {
     if (!SameBytes(manifest.get(), shipped)) {
       error = Keep(manifest.get(), kept);
     } else {
-      // A read-only file cannot be deleted: its attributes go first, and come back
+      // A read-only file cannot be deleted: the attribute goes first, and comes back
       // should the deletion fail.
-      const bool clear = (info.attributes & kStrayAttributes) != 0;
-      if (clear) files_.SetAttributes(manifest.get(), FILE_ATTRIBUTE_NORMAL);
+      const bool clear = (info.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+      if (clear) files_.SetAttributes(manifest.get(), WithoutReadOnly(info.attributes));
       error = files_.Delete(manifest.get());
       if (error != ERROR_SUCCESS && clear) files_.SetAttributes(manifest.get(), info.attributes);
     }
@@ -266,13 +271,14 @@ class HeldFolder {
   }
 
   // Moves `temporary` over Burnisher's own manifest `old` (or to its name, when there is
-  // none). A read-only destination refuses to be replaced on Windows, and under Wine a
-  // replaced hidden file stays hidden, so the next start would still see no manifest:
-  // its attributes are cleared first and put back if the move fails. The file system
-  // replaces no file that is open, so the old one is let go before the move.
+  // none). Windows refuses to replace a read-only file by a rename, so that attribute is
+  // cleared first and put back if the move fails; a hidden or system one goes with the
+  // file it marks, on Windows and under Wine, and the new manifest is a normal file. The
+  // file system replaces no file that is open, so the old one is let go before the move.
   DWORD Replace(files::Handle& old, const files::Info& oldInfo, HANDLE temporary) {
-    const bool clear = old.valid() && (oldInfo.attributes & kStrayAttributes) != 0;
-    DWORD error = clear ? files_.SetAttributes(old.get(), FILE_ATTRIBUTE_NORMAL) : ERROR_SUCCESS;
+    const bool clear = old.valid() && (oldInfo.attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    DWORD error = clear ? files_.SetAttributes(old.get(), WithoutReadOnly(oldInfo.attributes))
+                        : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) return error;
     old.reset();
     error = files_.Rename(temporary, folder_.get(), kManifest, true);
@@ -291,7 +297,8 @@ class HeldFolder {
   // .bak2, ...: in this folder, by its handle, never over an entry that is there.
   DWORD Keep(HANDLE manifest, std::wstring& kept) {
     for (int n = 1; n <= kKeptNames; ++n) {
-      const std::wstring name = Cat({kManifest, L".bak", n == 1 ? L"" : Decimal(static_cast<DWORD>(n))});
+      const std::wstring name =
+          Cat({kManifest, L".bak", n == 1 ? L"" : Decimal(static_cast<DWORD>(n))});
       const DWORD error = files_.Rename(manifest, folder_.get(), name, false);
       if (error == ERROR_SUCCESS) {
         kept = Cat({path_, L"\\", name});

@@ -1,7 +1,13 @@
 #pragma once
 // The system's file calls with the rules of NTFS that Wine 8 does not keep, so that
 // the switcher's tests see what Windows would do:
-// - a replacing rename refuses a read-only destination (Wine replaces it);
+// - a replacing rename refuses a read-only destination (Wine replaces it): the reference
+//   of FILE_RENAME_INFORMATION (ntifs.h) has the flag FILE_RENAME_IGNORE_READONLY_ATTRIBUTE
+//   (Windows 10 1809 and later) "allow replacing a file even if it is read-only", which a
+//   plain FileRenameInformation does not carry. A hidden or system destination is
+//   replaced like any other, and the name then holds the renamed file with its own
+//   attributes: the replaced file's go with it (the same reference, and SetFileInformation
+//   ByHandle's FileRenameInfo: "the target file will be replaced by the source file").
 // - a handle-based deletion refuses a read-only file;
 // - a name can be marked a reparse point (a junction or symbolic link on Windows; Wine
 //   reports a Unix link to a file as a plain file, and to a folder only through the
@@ -58,8 +64,16 @@ class NtfsFiles final : public files::FileApi {
       failRename_.clear();
       return ERROR_SHARING_VIOLATION;
     }
+    files::Info source;
+    real_.Query(file, source);
     const DWORD error = real_.Rename(file, folder, name, replace);
-    if (error == ERROR_SUCCESS) paths_[file] = destination;
+    if (error != ERROR_SUCCESS) return error;
+    paths_[file] = destination;
+    // The name holds the renamed file as it was, whatever a file system kept of the other.
+    files::Info renamed;
+    if (real_.Query(file, renamed) == ERROR_SUCCESS && renamed.attributes != source.attributes) {
+      real_.SetAttributes(file, source.attributes ? source.attributes : FILE_ATTRIBUTE_NORMAL);
+    }
     return error;
   }
   DWORD Delete(HANDLE file) override {
