@@ -7,19 +7,32 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"BurnisherMain";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// The window's client area in twips (1/1440 inch).
+constexpr int kClientWidthTwips = 4875;
+constexpr int kClientHeightTwips = 4380;
 
-}  // namespace
+struct ControlLayout {
+  int id;  // named after the control
+  const wchar_t* className;
+  const wchar_t* text;
+  DWORD style;
+  int left, top, width, height;  // twips
+};
 
-frmMain::frmMain(Switcher& logic) : logic_(logic) {}
+// In tab order: the window creates its controls in this order, which z-order and Tab
+// follow. BS_NOTIFY: the window hears when a button takes the focus, to make it the
+// default one.
+constexpr ControlLayout kControls[] = {
+    {kIdDescription, L"STATIC", kDescriptionText, SS_LEFT | SS_NOPREFIX, 240, 120, 4335, 975},
+    {kIdOn, L"BUTTON", kOnText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 720, 1560, 3255, 495},
+    {kIdOff, L"BUTTON", kOffText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, 720, 2280, 3255, 495},
+    {kIdAbout, L"STATIC", kAboutText, SS_LEFT | SS_NOPREFIX, 240, 3600, 4005, 690},
+};
 
-frmMain::~frmMain() {
-  if (hwnd_) DestroyWindow(hwnd_);
-}
-
-bool frmMain::Show(HINSTANCE instance, int showCommand) {
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &frmMain::WindowProc;
+  wc.lpfnWndProc = proc;
   wc.hInstance = instance;
   // The exe's own icon (resource 1), in the sizes the title bar and Alt+Tab want.
   wc.hIcon = static_cast<HICON>(
@@ -31,15 +44,39 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = kClassName;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
 
-  // The layout is in twips; the screen's DPI turns it into pixels, so the window keeps
-  // its proportions on high-DPI screens (the manifest declares the program DPI-aware).
+}  // namespace
+
+frmMain::frmMain(Switcher& logic) : logic_(logic) {}
+
+frmMain::~frmMain() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool frmMain::Show(HINSTANCE instance, int showCommand) {
+  if (!RegisterWindowClass(instance, &frmMain::WindowProc)) return false;
+  ReadScreenDpi();
+  if (!Create(instance) || !AddControls()) return false;
+  Form_Load();
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  FocusFirstControl();
+  return true;
+}
+
+// The layout is in twips; the screen's DPI turns it into pixels, so the window keeps its
+// proportions on high-DPI screens (the manifest declares the program DPI-aware).
+void frmMain::ReadScreenDpi() {
   if (HDC screen = GetDC(nullptr)) {
     dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
     dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
   }
+}
+
+bool frmMain::Create(HINSTANCE instance) {
   RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpiX_),
              TwipsToPixels(kClientHeightTwips, dpiY_)};
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
@@ -49,56 +86,43 @@ bool frmMain::Show(HINSTANCE instance, int showCommand) {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + (work.right - work.left - width) / 2;
   const int y = work.top + (work.bottom - work.top - height) / 2;
-
   hwnd_ = CreateWindowExW(0, kClassName, kTitle, kWindowStyle, x, y, width, height, nullptr,
                           nullptr, instance, this);
-  if (!hwnd_) return false;
+  return hwnd_ != nullptr;
+}
 
+bool frmMain::AddControls() {
   // Tahoma 8.25 pt, regular.
   font_.reset(CreateFontW(-MulDiv(825, dpiY_, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
-
-  // Created in tab order, so z-order and Tab follow the layout.
-  lblSescription_ = AddControl(L"STATIC", kDescriptionText, SS_LEFT | SS_NOPREFIX, kIdDescription,
-                               kDescriptionTwips);
-  // BS_NOTIFY: the window hears when a button takes the focus, to make it the default.
-  cmdIDEOn_ =
-      AddControl(L"BUTTON", kOnText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, kIdOn, kOnTwips);
-  cmdIDEOff_ =
-      AddControl(L"BUTTON", kOffText, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP, kIdOff, kOffTwips);
-  lblAbout_ = AddControl(L"STATIC", kAboutText, SS_LEFT | SS_NOPREFIX, kIdAbout, kAboutTwips);
-  if (!lblSescription_ || !cmdIDEOn_ || !cmdIDEOff_ || !lblAbout_) return false;
-
-  Form_Load();
-
-  ShowWindow(hwnd_, showCommand);
-  UpdateWindow(hwnd_);
-  // The focus goes to the first control in tab order that can take it.
-  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
-    SetFocus(first);
-    MakeDefault(first);
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+  for (const ControlLayout& c : kControls) {
+    const HWND control = CreateWindowExW(
+        0, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, TwipsToPixels(c.left, dpiX_),
+        TwipsToPixels(c.top, dpiY_), TwipsToPixels(c.width, dpiX_), TwipsToPixels(c.height, dpiY_),
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    if (!control) return false;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
   return true;
 }
 
-HWND frmMain::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                         const TwipRect& where) {
-  HWND control = CreateWindowExW(
-      0, className, text, WS_CHILD | WS_VISIBLE | style, TwipsToPixels(where.left, dpiX_),
-      TwipsToPixels(where.top, dpiY_), TwipsToPixels(where.width, dpiX_),
-      TwipsToPixels(where.height, dpiY_), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
-  if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  return control;
+// The focus goes to the first control in tab order that can take it.
+void frmMain::FocusFirstControl() {
+  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
+    SetFocus(first);
+    MakeDefault(first);
+  }
 }
 
 void frmMain::MakeDefault(HWND button) {
-  if (button != cmdIDEOn_ && button != cmdIDEOff_) return;
-  if (!IsWindowEnabled(button)) return;
+  const HWND on = Control(kIdOn);
+  const HWND off = Control(kIdOff);
+  if ((button != on && button != off) || !IsWindowEnabled(button)) return;
   // The dialog manager clicks the focused control that answers DLGC_DEFPUSHBUTTON when
   // Enter is pressed; a BS_DEFPUSHBUTTON button does, and is drawn with the thick border.
-  for (HWND each : {cmdIDEOn_, cmdIDEOff_}) {
+  for (HWND each : {on, off}) {
     SendMessageW(each, BM_SETSTYLE, each == button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
   }
   defaultId_ = GetDlgCtrlID(button);
@@ -126,17 +150,17 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   }
   auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->Handle(message, wParam, lParam);
+  return self->HandleMessage(message, wParam, lParam);
 }
 
-LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_SETFOCUS) {
         MakeDefault(reinterpret_cast<HWND>(lParam));
       } else if (HIWORD(wParam) == BN_CLICKED) {
-        if (LOWORD(wParam) == kIdOn && IsWindowEnabled(cmdIDEOn_)) cmdIDEOn_Click();
-        if (LOWORD(wParam) == kIdOff && IsWindowEnabled(cmdIDEOff_)) cmdIDEOff_Click();
+        if (LOWORD(wParam) == kIdOn && IsWindowEnabled(Control(kIdOn))) cmdIDEOn_Click();
+        if (LOWORD(wParam) == kIdOff && IsWindowEnabled(Control(kIdOff))) cmdIDEOff_Click();
         // Esc, from the dialog manager: leave as the close box does, without action.
         if (LOWORD(wParam) == IDCANCEL && !acting_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
       }
@@ -174,8 +198,8 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void frmMain::Form_Load() {
   // Two questions, one after the other, each with its own lookup and file test.
-  EnableWindow(cmdIDEOn_, !logic_.IsManifestInstalled());
-  EnableWindow(cmdIDEOff_, logic_.IsManifestInstalled());
+  EnableWindow(Control(kIdOn), !logic_.IsManifestInstalled());
+  EnableWindow(Control(kIdOff), logic_.IsManifestInstalled());
 }
 
 void frmMain::cmdIDEOn_Click() {

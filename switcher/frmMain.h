@@ -20,17 +20,6 @@ inline constexpr int kIdOn = 102;           // cmdIDEOn
 inline constexpr int kIdOff = 103;          // cmdIDEOff
 inline constexpr int kIdAbout = 104;        // lblAbout
 
-// The layout in twips (1/1440 inch): left, top, width, height.
-struct TwipRect {
-  int left, top, width, height;
-};
-inline constexpr int kClientWidthTwips = 4875;
-inline constexpr int kClientHeightTwips = 4380;
-inline constexpr TwipRect kDescriptionTwips{240, 120, 4335, 975};
-inline constexpr TwipRect kOnTwips{720, 1560, 3255, 495};
-inline constexpr TwipRect kOffTwips{720, 2280, 3255, 495};
-inline constexpr TwipRect kAboutTwips{240, 3600, 4005, 690};
-
 inline constexpr wchar_t kDescriptionText[] =
     L"This tool will turn the GUI of the VB6 IDE the style XP. 'The trick is very simple, all "
     L"you need is to put the Manifest file ('VB6.EXE.Manifest') under the VB6 directory, reopen "
@@ -79,14 +68,19 @@ class frmMain {
   };
   using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // The steps of Show, in order.
+  void ReadScreenDpi();
+  bool Create(HINSTANCE instance);  // the window, its client area laid out, centred
+  bool AddControls();               // the font, then the controls of the table
+  void Form_Load();
+  void FocusFirstControl();
 
-  HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                  const TwipRect& where);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
   // Makes `button`, when it is an enabled switching button, the default push button.
   void MakeDefault(HWND button);
-  void Form_Load();
   void cmdIDEOn_Click();
   void cmdIDEOff_Click();
   // Reports the outcome of the one file operation and unloads the window.
@@ -94,11 +88,7 @@ class frmMain {
 
   Switcher& logic_;
   HWND hwnd_ = nullptr;
-  HWND lblSescription_ = nullptr;
-  HWND cmdIDEOn_ = nullptr;
-  HWND cmdIDEOff_ = nullptr;
-  HWND lblAbout_ = nullptr;
-  HWND lastFocus_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window lost it
   FontHandle font_;
   int dpiX_ = 96;
   int dpiY_ = 96;
