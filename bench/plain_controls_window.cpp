@@ -8,29 +8,12 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-namespace {
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-}  // namespace
+#include "PlainWindow.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_USEREX_CLASSES};
   InitCommonControlsEx(&classes);
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = L"PlainControlsWindow";
-  if (RegisterClassExW(&windowClass) == 0) return 1;
+  if (!bench::RegisterPlainClass(instance, L"PlainControlsWindow")) return 1;
   // Some 399 x 304 pixels inside the frame, as Sheenling's at 96 DPI.
   HWND window =
       CreateWindowExW(WS_EX_CONTROLPARENT, L"PlainControlsWindow", L"Plain controls",
@@ -71,12 +54,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   SetWindowTextW(controls[5], L"Combo1");
   ShowWindow(window, show);
   UpdateWindow(window);
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(window, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  const int code = bench::RunMessageLoop(window);
   DeleteObject(font);
-  return static_cast<int>(message.wParam);
+  return code;
 }
