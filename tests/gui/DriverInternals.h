@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 namespace gui {
@@ -12,6 +13,13 @@ namespace gui {
 [[noreturn]] void Fail(const std::string& what);
 // The same with the thread's last Win32 error.
 [[noreturn]] void FailWin32(const std::string& what);
+
+// A limit (scaled, see Scaled) in milliseconds for the Win32 waits, and in whole seconds
+// for messages.
+DWORD ToMs(std::chrono::milliseconds unscaled);
+std::string Seconds(std::chrono::milliseconds limit);
+// "window <handle>", for messages.
+std::string Window(HWND hwnd);
 
 // A top-level window of process `pid`: a visible one, or with `hiddenToo` any; nullptr when
 // it has none.
