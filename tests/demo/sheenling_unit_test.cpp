@@ -50,18 +50,6 @@ TEST(TwipsToPixels, FifteenTwipsAPixelAt96Dpi) {
   EXPECT_EQ(sheenling::TwipsToPixels(5985, 144), 599);
 }
 
-TEST(DeclareDpiAware, SucceedsWhereUser32HasTheCallAndSticks) {
-  // Every Windows since Vista, and Wine, has SetProcessDPIAware; a second call is allowed.
-  // (Wine 8 counts every process aware already; Windows does not.)
-  EXPECT_TRUE(sheenling::DeclareDpiAware());
-  EXPECT_TRUE(sheenling::DeclareDpiAware());
-  using IsAwareProc = BOOL(WINAPI*)();
-  const auto isAware = reinterpret_cast<IsAwareProc>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "IsProcessDPIAware")));
-  ASSERT_NE(isAware, nullptr);
-  EXPECT_TRUE(isAware());
-}
-
 TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   sheenling::Main([] { return sheenling::StartCommonControls(nullptr); });
   const HWND window = sheenling::MainWindow();
@@ -72,10 +60,11 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   // A second Main replaces the window instead of adding one.
   sheenling::Main([] { return true; });
   EXPECT_FALSE(IsWindow(window));
-  ASSERT_NE(sheenling::MainWindow(), nullptr);
+  const HWND second = sheenling::MainWindow();
+  ASSERT_NE(second, nullptr);
   sheenling::Unload();
   EXPECT_EQ(sheenling::MainWindow(), nullptr);
-  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(IsWindow(second));
   gui::DrainMessages();
 }
 

@@ -3,6 +3,8 @@
 
 #include <psapi.h>
 
+#include "tests/gui/DriverInternals.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
@@ -10,11 +12,10 @@
 #include <utility>
 
 namespace gui {
-namespace {
 
-[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("gui driver: " + what); }
+void Fail(const std::string& what) { throw std::runtime_error("gui driver: " + what); }
 
-[[noreturn]] void FailWin32(const std::string& what) {
+void FailWin32(const std::string& what) {
   Fail(what + ": Win32 error " + std::to_string(GetLastError()));
 }
 
@@ -33,29 +34,39 @@ std::string Window(HWND hwnd) {
   return "window " + std::to_string(reinterpret_cast<uintptr_t>(hwnd));
 }
 
+namespace {
+
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
   if (!PostMessageW(hwnd, message, wParam, lParam)) {
     FailWin32(std::string("cannot post ") + what + " to " + Window(hwnd));
   }
 }
 
-using Windows = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
+// A process, whether its hidden windows count too, and the top-level windows found.
+struct Windows {
+  DWORD pid;
+  bool hiddenToo;
+  std::vector<HWND> found;
+};
 
-BOOL CALLBACK AddIfVisible(HWND hwnd, LPARAM param) {
-  auto& [pid, windows] = *reinterpret_cast<Windows*>(param);
+BOOL CALLBACK AddIfWanted(HWND hwnd, LPARAM param) {
+  auto& windows = *reinterpret_cast<Windows*>(param);
   DWORD owner = 0;
   GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == pid && IsWindowVisible(hwnd)) windows.push_back(hwnd);
+  if (owner == windows.pid && (windows.hiddenToo || IsWindowVisible(hwnd))) {
+    windows.found.push_back(hwnd);
+  }
   return TRUE;
 }
 
-// The first visible top-level window of process `pid` that `wanted` takes, if any.
+// The first visible (or with `hiddenToo`, any) top-level window of process `pid` that
+// `wanted` takes, if any.
 template <typename Wanted>
-HWND FindTopLevel(DWORD pid, Wanted wanted) {
-  Windows found{pid, {}};
-  EnumWindows(&AddIfVisible, reinterpret_cast<LPARAM>(&found));
-  const auto at = std::find_if(found.second.begin(), found.second.end(), wanted);
-  return at == found.second.end() ? nullptr : *at;
+HWND FindTopLevel(DWORD pid, Wanted wanted, bool hiddenToo = false) {
+  Windows windows{pid, hiddenToo, {}};
+  EnumWindows(&AddIfWanted, reinterpret_cast<LPARAM>(&windows));
+  const auto at = std::find_if(windows.found.begin(), windows.found.end(), wanted);
+  return at == windows.found.end() ? nullptr : *at;
 }
 
 // A top-level caption is kept by the system, so GetWindowTextW reads it for any process.
@@ -91,6 +102,11 @@ constexpr const wchar_t* kPlantedNames[] = {L"comctl32", L"uxtheme", L"msimg32",
                                             L"cryptbase"};
 
 }  // namespace
+
+HWND AnyTopLevelWindow(DWORD pid, bool hiddenToo) {
+  return FindTopLevel(
+      pid, [](HWND) { return true; }, hiddenToo);
+}
 
 std::chrono::milliseconds Scaled(std::chrono::milliseconds limit) {
   static const long long scale = [] {
@@ -139,6 +155,24 @@ std::optional<DWORD> Process::WaitForExit(std::chrono::milliseconds limit) const
     return std::nullopt;
   }
   return code;
+}
+
+HWND Process::WaitForWindow(const std::wstring& title, std::chrono::milliseconds limit) const {
+  HWND found = nullptr;
+  const auto titled = [&](HWND hwnd) { return Caption(hwnd) == title; };
+  const auto madeOrEnded = [&] {
+    return (found = FindTopLevel(pid_, titled, true)) != nullptr || !IsRunning();
+  };
+  if (!WaitUntil(madeOrEnded, limit)) {
+    Fail("no top-level window \"" + Narrow(title) + "\" of process " + std::to_string(pid_) +
+         " within " + Seconds(limit));
+  }
+  if (found == nullptr || !WaitUntilHandled(found, limit)) {
+    Fail("process " + std::to_string(pid_) + " ended (exit code " +
+         std::to_string(WaitForExit(0ms).value_or(0)) + ") or closed its window \"" +
+         Narrow(title) + "\" before it took a message");
+  }
+  return found;
 }
 
 std::vector<std::wstring> Process::LoadedModules(const std::wstring& part) const {

@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,15 @@ struct CloseHandleOf {
 };
 using UniqueHandle = std::unique_ptr<void, CloseHandleOf>;
 
+// Where a program's call of a function came, as StartWatchingCall saw it.
+enum class CallSeen {
+  kBeforeAnyWindow,  // it had no top-level window yet
+  kWithAWindowMade,  // it had made one (shown or not)
+  kNotBeforeItsWindowShowed,
+};
+// For gtest's messages.
+void PrintTo(CallSeen seen, std::ostream* out);
+
 // A program started by the test.
 class Process {
  public:
@@ -55,10 +65,29 @@ class Process {
   Process(Process&&) noexcept = default;
   ~Process();
 
+  // Starts `exe` as Start does, but under the debugger, until the program calls `function`
+  // of `module` (a DLL loaded in the test too, and its own export, not a forward) or shows
+  // a window; then lets it run on without the debugger. `seen` tells which came first. It
+  // reads and writes the program's memory, which Wine cannot do for a program run by an
+  // emulator (qemu-user).
+  static Process StartWatchingCall(const std::wstring& exe, const std::wstring& workingDir,
+                                   const wchar_t* module, const char* function, CallSeen& seen,
+                                   std::chrono::milliseconds limit = kDefaultWait);
+
   DWORD Id() const noexcept { return pid_; }
   bool IsRunning() const;
   // The exit code; std::nullopt when it still runs after `limit` (the destructor ends it).
   std::optional<DWORD> WaitForExit(std::chrono::milliseconds limit = kDefaultWait) const;
+  // The top-level window captioned `title`, shown or not (a test checks that itself), once
+  // the program has made it and handled a message in its loop (WaitUntilHandled). Throws at
+  // once when the program ends first, and after `limit`.
+  HWND WaitForWindow(const std::wstring& title,
+                     std::chrono::milliseconds limit = kDefaultWait) const;
+  // The exit code once the input posted to `window` has closed it; std::nullopt at once
+  // when the window handled that input and is still open, and when the program still runs
+  // `limit` after its window went.
+  std::optional<DWORD> WaitForExitAfterInput(HWND window,
+                                             std::chrono::milliseconds limit = kDefaultWait) const;
   // The full paths of the modules loaded in the program now whose path contains `part`
   // (any case), as the loader reports them (C:\windows\system32\..., C:\windows\winsxs\...).
   std::vector<std::wstring> LoadedModules(const std::wstring& part) const;
@@ -121,6 +150,21 @@ HWND FocusedWindow(DWORD threadId);
 // modifier keys).
 void PressKey(HWND target, WPARAM virtualKey);
 
+// Waits until the thread of `window` has handled every message posted to it before this
+// call, and what their handlers posted in turn, then tells whether the window is still
+// there: two markers posted to the thread, the second once the first was taken, have been
+// taken from its queue by the program's message loop or a modal box's (a hook of the
+// driver's own, MarkerHook.cpp, loaded into the program meanwhile, sees them go). So a test
+// reads the outcome of posted input at once, instead of waiting until a limit runs out
+// when the outcome is wrong. Throws when the program took no message for `limit`.
+bool WaitUntilHandled(HWND window, std::chrono::milliseconds limit = kDefaultWait);
+
+// Deactivates `window`, a top-level window of another program, by bringing the desktop to
+// the foreground (as a click on it does), then brings `window` back, as Alt+Tab does;
+// returns once its program has handled both (WaitUntilHandled). Throws when either change
+// did not take.
+void DeactivateAndReactivate(HWND window, std::chrono::milliseconds limit = kDefaultWait);
+
 // A message box: a top-level "#32770" window of the process.
 struct MessageBoxInfo {
   HWND hwnd = nullptr;
@@ -129,6 +173,9 @@ struct MessageBoxInfo {
 };
 std::optional<MessageBoxInfo> FindMessageBox(DWORD pid);
 MessageBoxInfo WaitForMessageBox(DWORD pid, std::chrono::milliseconds limit = kDefaultWait);
+// The message box of `window`'s program once `window` has handled the input posted to it
+// (WaitUntilHandled); std::nullopt at once when the program shows none then.
+std::optional<MessageBoxInfo> MessageBoxAfterInput(HWND window);
 // Answers the box as its button `buttonId` would. Posted.
 void AnswerMessageBox(HWND box, int buttonId = IDOK);
 

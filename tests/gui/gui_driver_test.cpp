@@ -80,6 +80,32 @@ TEST(GuiDriverWindow, FindsReadsAndEndsAWindowedProgram) {
   EXPECT_TRUE(ProcessGone(pid));
 }
 
+// Posted input, read back as soon as the program has handled it: typing, then a close
+// that the program answers with a box, then the answer that ends it.
+TEST(GuiDriverWindow, PostedInputIsReadOnceHandled) {
+  gui::Process p = gui::Process::Start(SystemProgram(L"notepad.exe"));
+  const HWND main = gui::WaitForTopLevelWindow(p.Id(), L"");
+  EXPECT_EQ(p.WaitForWindow(gui::WindowText(main)), main);
+  const HWND edit = FindWindowExW(main, nullptr, L"Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  for (const wchar_t c : std::wstring(L"typed")) PostMessageW(edit, WM_CHAR, c, 1);
+  EXPECT_TRUE(gui::WaitUntilHandled(main));
+  EXPECT_EQ(gui::WindowText(edit), L"typed");
+
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  const std::optional<gui::MessageBoxInfo> box = gui::MessageBoxAfterInput(main);
+  ASSERT_TRUE(box.has_value()) << "notepad asks whether to keep what was typed";
+  EXPECT_EQ(p.WaitForExitAfterInput(main), std::nullopt) << "the box holds it open";
+  gui::AnswerMessageBox(box->hwnd, IDNO);
+  EXPECT_EQ(p.WaitForExitAfterInput(main), std::optional<DWORD>(0u));
+  EXPECT_FALSE(gui::WaitUntilHandled(main));
+}
+
+TEST(GuiDriverProcess, WaitingForAWindowFailsAsSoonAsTheProgramEnds) {
+  gui::Process p = gui::Process::Start(SystemProgram(L"cmd.exe"), L"", L"/c exit 3", 0s);
+  ExpectFailureNaming([&] { p.WaitForWindow(L"Never Shown"); }, "exit code 3");
+}
+
 TEST(GuiDriverWindow, AWaitThatRunsOutSaysWhatItWaitedFor) {
   ExpectFailureNaming(
       [] { gui::WaitForTopLevelWindow(GetCurrentProcessId(), L"No Such Caption", 200ms); },
