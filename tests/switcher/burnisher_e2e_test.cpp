@@ -21,6 +21,9 @@ using namespace std::chrono_literals;
 using namespace testfiles;
 
 const std::wstring kReopen = L"Reopen the VB6 IDE now...";
+// Once its window has gone the program ends within seconds; one that does not end shows
+// nothing else a test could wait for.
+constexpr auto kEndAfterClose = 15s;
 constexpr wchar_t kVisualStudio[] = L"SOFTWARE\\Microsoft\\VisualStudio\\6.0";
 constexpr wchar_t kVisualBasicSetup[] =
     L"SOFTWARE\\Microsoft\\VisualStudio\\6.0\\Setup\\Microsoft Visual Basic";
@@ -123,7 +126,7 @@ struct Window {
   }
   void Close() {
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0u));
+    EXPECT_EQ(app.WaitForExitAfterInput(main, kEndAfterClose), std::optional<DWORD>(0u));
   }
 };
 
@@ -156,9 +159,11 @@ class BurnisherTest : public ::testing::Test {
   Window Open(const std::wstring& workingDir = L"") {
     gui::Process app = gui::Process::Start(app_ + L"\\Burnisher.exe",
                                            workingDir.empty() ? root_.Path() : workingDir);
-    const HWND main = gui::WaitForTopLevelWindow(app.Id(), L"Burnisher");
+    // Its controls are made, its buttons set and the focus given before it takes messages.
+    const HWND main = app.WaitForWindow(L"Burnisher");
     gui::WaitForControls(
-        main, {switcher::kIdDescription, switcher::kIdOn, switcher::kIdOff, switcher::kIdAbout});
+        main, {switcher::kIdDescription, switcher::kIdOn, switcher::kIdOff, switcher::kIdAbout},
+        0s);
     const bool on = IsWindowEnabled(gui::ControlById(main, switcher::kIdOn));
     const bool off = IsWindowEnabled(gui::ControlById(main, switcher::kIdOff));
     return Window{std::move(app), main, on, off};
@@ -166,11 +171,12 @@ class BurnisherTest : public ::testing::Test {
 
   // The message that the switch is done, confirmed, and a clean exit.
   static void Confirm(Window& w, const std::wstring& message = kReopen) {
-    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
-    EXPECT_EQ(box.caption, L"Burnisher");
-    EXPECT_EQ(box.text, message);
-    gui::AnswerMessageBox(box.hwnd);
-    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+    const std::optional<gui::MessageBoxInfo> box = gui::MessageBoxAfterInput(w.main);
+    ASSERT_TRUE(box.has_value()) << "no message after the click";
+    EXPECT_EQ(box->caption, L"Burnisher");
+    EXPECT_EQ(box->text, message);
+    gui::AnswerMessageBox(box->hwnd);
+    EXPECT_EQ(w.app.WaitForExitAfterInput(w.main, kEndAfterClose), std::optional<DWORD>(0u));
   }
   // Clicks `id`, which must be the enabled button: a disabled one would never answer.
   static void Click(Window& w, int id) {
@@ -199,13 +205,17 @@ class BurnisherTest : public ::testing::Test {
   static std::wstring ClickAndExpectFailure(Window& w, int id) {
     Click(w, id);
     if (HasFatalFailure()) return L"";
-    const gui::MessageBoxInfo box = gui::WaitForMessageBox(w.app.Id());
-    EXPECT_EQ(box.caption, L"Burnisher");
-    EXPECT_NE(box.text.rfind(kReopen, 0), 0u);
-    gui::AnswerMessageBox(box.hwnd);
-    const std::optional<DWORD> code = w.app.WaitForExit();
+    const std::optional<gui::MessageBoxInfo> box = gui::MessageBoxAfterInput(w.main);
+    if (!box) {
+      ADD_FAILURE() << "no message after the click";
+      return L"";
+    }
+    EXPECT_EQ(box->caption, L"Burnisher");
+    EXPECT_NE(box->text.rfind(kReopen, 0), 0u);
+    gui::AnswerMessageBox(box->hwnd);
+    const std::optional<DWORD> code = w.app.WaitForExitAfterInput(w.main, kEndAfterClose);
     EXPECT_NE(code.value_or(0), 0u) << "no exit, or exit code 0: another box may be showing";
-    return box.text;
+    return box->text;
   }
 
   // A fresh start whose `id` button is enabled fails with a report, returned.
@@ -261,13 +271,13 @@ TEST_F(BurnisherTest, WindowMatchesTheTwipLayoutAtTheScreensDpi) {
   EXPECT_FALSE(Exists(installed_));
 }
 
-// Esc leaves without action, Tab stays on the one enabled button, Enter clicks the
-// focused button (it is the default one) and Space does too.
+// Esc leaves without action, Tab stays on the one enabled button, Alt+Tab away and back
+// keeps the focus there, Enter clicks the focused button (it is the default one) and
+// Space does too. Each state is read once the program has handled the key.
 TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
   const auto focusOn = [](const Window& w, int id) {
     const HWND button = gui::ControlById(w.main, id);
-    const DWORD thread = GetWindowThreadProcessId(w.main, nullptr);
-    EXPECT_TRUE(gui::WaitUntil([&] { return gui::FocusedWindow(thread) == button; }))
+    EXPECT_EQ(gui::FocusedWindow(GetWindowThreadProcessId(w.main, nullptr)), button)
         << "the focus should be on button " << id;
     EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     return button;
@@ -278,9 +288,12 @@ TEST_F(BurnisherTest, TheKeyboardWorksAsInADialog) {
     EXPECT_EQ(GetWindowLongW(gui::ControlById(w.main, switcher::kIdOff), GWL_STYLE) & BS_TYPEMASK,
               BS_PUSHBUTTON);
     gui::PressKey(on, VK_TAB);
+    ASSERT_TRUE(gui::WaitUntilHandled(w.main)) << "Tab closed the window";
+    focusOn(w, switcher::kIdOn);
+    gui::DeactivateAndReactivate(w.main);
     focusOn(w, switcher::kIdOn);
     gui::PressKey(on, VK_ESCAPE);
-    EXPECT_EQ(w.app.WaitForExit(), std::optional<DWORD>(0u));
+    EXPECT_EQ(w.app.WaitForExitAfterInput(w.main, kEndAfterClose), std::optional<DWORD>(0u));
     EXPECT_FALSE(Exists(installed_));
   }
   // A fresh start, the key on the focused button, then the message and a clean exit.
