@@ -105,24 +105,24 @@ void FitComboField(HWND combo, int height) {
 
 int TwipsToPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
-bool FrmMain::Load(HINSTANCE instance) {
+bool frmMain::Load(HINSTANCE instance) {
   Unload();
   if (!Create(instance)) {
     Unload();
     return false;
   }
-  FormLoad();
+  Form_Load();
   return true;
 }
 
-void FrmMain::Unload() noexcept {
+void frmMain::Unload() noexcept {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   hwnd_ = nullptr;
   lastFocus_ = nullptr;
   font_.reset();
 }
 
-bool FrmMain::Create(HINSTANCE instance) {
+bool frmMain::Create(HINSTANCE instance) {
   if (!RegisterFormClass(instance, WindowProc)) return false;
   const ScreenDpi dpi = QueryScreenDpi();
 
@@ -165,7 +165,7 @@ bool FrmMain::Create(HINSTANCE instance) {
   return true;
 }
 
-void FrmMain::FormLoad() {
+void frmMain::Form_Load() {
   // Room for both sentences, the line break between them and the terminator; a label
   // holding more than that (it cannot here) would lose the end of the second sentence.
   constexpr int kCapacity =
@@ -181,18 +181,18 @@ void FrmMain::FormLoad() {
   SetWindowTextW(label, text);
 }
 
-void FrmMain::Show() {
+void frmMain::Show() {
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
 }
 
-LRESULT CALLBACK FrmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<FrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<FrmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
   const LRESULT result = self->HandleMessage(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
@@ -202,7 +202,7 @@ LRESULT CALLBACK FrmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   return result;
 }
 
-LRESULT FrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ACTIVATE:
       // Keep the focused control across deactivation, as a dialog does.

@@ -33,12 +33,12 @@ int TwipsToPixels(int twips, int dpi);
 
 // One window object, usually a static one: the program makes no heap allocation, so it
 // needs nothing of the C++ runtime beyond what the compiler inlines.
-class FrmMain {
+class frmMain {
  public:
-  constexpr FrmMain() = default;
-  FrmMain(const FrmMain&) = delete;
-  FrmMain& operator=(const FrmMain&) = delete;
-  ~FrmMain() { Unload(); }
+  constexpr frmMain() = default;
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+  ~frmMain() { Unload(); }
 
   // Creates the window (hidden) and its controls, then runs the load handler. False when
   // the window or a control cannot be created; what was made is destroyed again. A form
@@ -58,7 +58,7 @@ class FrmMain {
   };
 
   bool Create(HINSTANCE instance);
-  void FormLoad();
+  void Form_Load();
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

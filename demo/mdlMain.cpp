@@ -20,7 +20,7 @@ using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDel
 constinit UniqueLibrary commonControlsLibrary;
 
 // The window Main loaded; the program's only window.
-constinit FrmMain loadedForm;
+constinit frmMain loadedForm;
 
 constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 

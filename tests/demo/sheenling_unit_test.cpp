@@ -68,8 +68,8 @@ TEST(Main, ShowsTheWindowEvenWhenRegistrationFails) {
   gui::DrainMessages();
 }
 
-TEST(FrmMain, EveryControlUsesTahoma825Regular) {
-  auto form = std::make_unique<sheenling::FrmMain>();
+TEST(frmMain, EveryControlUsesTahoma825Regular) {
+  auto form = std::make_unique<sheenling::frmMain>();
   ASSERT_TRUE(form->Load(GetModuleHandleW(nullptr)));
   gui::ExpectTahoma825Throughout(form->Hwnd(), form->Font(), 7);
   // Loaded but not shown until Main shows it.
@@ -78,8 +78,8 @@ TEST(FrmMain, EveryControlUsesTahoma825Regular) {
   gui::DrainMessages();
 }
 
-TEST(FrmMain, TheFormOutlivesAWindowClosedByTheUser) {
-  auto form = std::make_unique<sheenling::FrmMain>();
+TEST(frmMain, TheFormOutlivesAWindowClosedByTheUser) {
+  auto form = std::make_unique<sheenling::frmMain>();
   ASSERT_TRUE(form->Load(GetModuleHandleW(nullptr)));
   form->Show();
   DestroyWindow(form->Hwnd());

@@ -115,7 +115,7 @@ TEST(SheenlingWindow, TheTitleBarShowsTheExesIcon) {
   ExeImage image(SHEENLING_EXE);
   ASSERT_NE(image.Get(), nullptr) << "Win32 error " << GetLastError();
   {
-    sheenling::FrmMain form;
+    sheenling::frmMain form;
     ASSERT_TRUE(form.Load(image.Get()));
     image.Registered(form.Hwnd());
     ExpectTheExesIconOnTheTitleBar(form.Hwnd());
